@@ -1,0 +1,89 @@
+// The sequences sent at job start, page start, page end and job end.
+#include <array>
+#include <csignal>
+#include <cstring>
+
+#include "zelp_cancel.h"
+#include "zelp_commands.h"
+
+namespace {
+
+// Vendor black-mark family (1F 1B 1F k 04 05 06 ...) and GS ( F; the
+// trailing zero bytes are parameters filled in per page.
+const unsigned char kBlackMarkModeFull[] = {0x1F, 0x1B, 0x1F, 0x80, 0x04, 0x05, 0x06, 0x44};
+const unsigned char kBlackMarkModeOnly[] = {0x1F, 0x1B, 0x1F, 0x80, 0x04, 0x05, 0x06, 0x66};
+const unsigned char kBlackMarkHeight[] = {0x1F, 0x1B, 0x1F, 0x82, 0x04, 0x05, 0x06, 0x00, 0x00};
+const unsigned char kPrintStartPosition[] = {0x1D, 0x28, 0x46, 0x04, 0x00, 0x01, 0x00, 0x00, 0x00};
+const unsigned char kBlackMarkDistance[] = {0x1F, 0x1B, 0x1F, 0x81, 0x04, 0x05, 0x06, 0x00, 0x00};
+
+// Option values come from untrusted PPD keywords: wrap like the printer's
+// 32-bit arithmetic instead of overflowing.
+int32_t wrapped(int64_t value) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(value)));
+}
+
+template <size_t N>
+unsigned char* append(unsigned char* out, const unsigned char (&bytes)[N]) {
+    memcpy(out, bytes, N);
+    return out + N;
+}
+
+}  // namespace
+
+int BuildBlackMarkSetup(const ZELP_Init_Setting& settings, unsigned char* out) {
+    if (settings.BMSetting == 2) {
+        append(out, kBlackMarkModeOnly);
+        return static_cast<int>(sizeof kBlackMarkModeOnly);
+    }
+    if (settings.BMSetting != 1) return 0;
+    const int32_t height = wrapped(int64_t{settings.BMHeight} + 5);
+    const int32_t offset = wrapped(int64_t{settings.BMOffset} + 35);
+    const int32_t distance = wrapped(int64_t{settings.BMDistance} * 50 + 150);
+    unsigned char* p = append(out, kBlackMarkModeFull);
+    p = append(p, kBlackMarkHeight);
+    p[-1] = static_cast<unsigned char>(height & 0xFF);
+    p = append(p, kPrintStartPosition);
+    p[-2] = static_cast<unsigned char>(offset & 0xFF);  // nL; nH stays 0
+    p = append(p, kBlackMarkDistance);
+    p[-2] = static_cast<unsigned char>((distance / 256) & 0xFF);  // high byte first
+    p[-1] = static_cast<unsigned char>(distance & 0xFF);
+    return static_cast<int>(p - out);
+}
+
+void jobSetup(ZELP_Init_Setting settings) {
+    if (Canceled) return;
+    outputCommand(printerInitializeCommand);
+    outputCommand(tableEntry(feedCommand, kFeedCommandCount, settings.FeedDist_B));
+    if (settings.CashDrawer <= 3) {
+        outputCommand(tableEntry(cashDrawerCommand, kCashDrawerCommandCount, settings.CashDrawer));
+    }
+}
+
+void ZelpPageSetup(ZELP_Init_Setting settings) {
+    std::array<unsigned char, 256> work{};
+    const int count = BuildBlackMarkSetup(settings, work.data());
+    outputCommand(command{count, work.data()});
+    outputCommand(tableEntry(logoCommand, kLogoCommandCount, settings.Logo));
+}
+
+void endPage(ZELP_Init_Setting settings) {
+    if (Canceled) return;
+    outputCommand(tableEntry(logoCommand, kLogoCommandCount, settings.Logo_A));
+    outputCommand(tableEntry(feedCommand, kFeedCommandCount, settings.FeedDist));
+    outputCommand(tableEntry(pageEndCutCommand, kCutCommandCount, settings.Cutting));
+}
+
+void endJob(ZELP_Init_Setting settings) {
+    if (Canceled) {
+        // ESC @ clears whatever the printer buffered of the cancelled page.
+        outputCommand(printerInitializeCommand);
+    } else {
+        outputCommand(tableEntry(beeperCommand, kBeeperCommandCount, settings.Beeper));
+        if (settings.CashDrawer >= 4) {
+            outputCommand(tableEntry(cashDrawerCommand, kCashDrawerCommandCount, settings.CashDrawer));
+        }
+        outputCommand(tableEntry(jobEndCutCommand, kCutCommandCount, settings.Cutting));
+    }
+    fflush(stdout);
+    signal(SIGTERM, SIG_IGN);
+}

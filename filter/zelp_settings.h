@@ -1,0 +1,172 @@
+// The job's printer settings: fourteen PPD options (overridden by the job's
+// option string) and the page size from the PageSize keyword.
+#ifndef ZELP_FILTER_SETTINGS_H
+#define ZELP_FILTER_SETTINGS_H
+
+#include <cups/ppd.h>
+#include <cups/raster.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "debug.h"
+
+struct ZELP_Init_Setting {
+    cups_page_header2_t* pageHeader;  // the page being printed; null until the page loop sets it
+    int32_t modelNumber;
+    float pageWidth;   // millimetres, from a keyword of the form X..MMY..MM
+    float pageHeight;
+    int32_t Cutting;
+    int32_t FeedDist_B;
+    int32_t FeedDist;
+    int32_t Beeper;
+    int32_t CashDrawer;
+    int32_t Logo;
+    int32_t Logo_A;
+    int32_t ImageAlgorithm;
+    int32_t BlankSpace;
+    int32_t PrintRotate;
+    int32_t BMSetting;
+    int32_t BMHeight;
+    int32_t BMOffset;
+    int32_t BMDistance;
+};
+
+// Width and height texts of a PageSize keyword hold at most this many bytes,
+// the terminating zero included.
+constexpr int kPageSizeTextBytes = 20;
+
+// Scans a PageSize keyword of the form X<width>MMY<height>MM, D standing for
+// the decimal point. Returns true and both sizes when the keyword has that
+// form; false, and both sizes 0, for any other keyword, including one whose
+// width or height text would not fit its buffer.
+inline bool ScanPageSizeKeyword(const char* keyword, float* width, float* height) {
+    char texts[2][kPageSizeTextBytes] = {};
+    int lengths[2] = {0, 0};
+    int state = 0;  // 0: before X, 1: width, 2: height, 3: understood, 4: rejected
+    *width = 0.0f;
+    *height = 0.0f;
+    for (const char* p = keyword; *p != '\0' && state < 3; ++p) {
+        const char ch = *p;
+        if (state == 0) {
+            state = (ch == 'X') ? 1 : 4;
+            continue;
+        }
+        const int part = state - 1;
+        if ((ch >= '0' && ch <= '9') || ch == 'D') {
+            if (lengths[part] >= kPageSizeTextBytes - 1) {
+                state = 4;  // too long for its buffer: not a size we understand
+                break;
+            }
+            texts[part][lengths[part]++] = (ch == 'D') ? '.' : ch;
+        } else if (ch == 'M') {
+            state = (state == 1) ? 1 : 3;
+        } else if (ch == 'Y' && state == 1) {
+            state = 2;
+        } else {
+            state = 4;
+        }
+    }
+    if (state != 3) return false;
+    *width = static_cast<float>(atof(texts[0]));
+    *height = static_cast<float>(atof(texts[1]));
+    return true;
+}
+
+// The number that begins the chosen choice keyword of `keyword`, or -1 when
+// the PPD file has no such option or no usable default for it.
+inline int32_t getOptionChoiceIndex(const char* keyword, ppd_file_t* ppd) {
+    ppd_choice_t* choice = ppdFindMarkedChoice(ppd, keyword);
+    if (choice == nullptr) {
+        ppd_option_t* option = ppdFindOption(ppd, keyword);
+        if (option == nullptr) return -1;
+        choice = ppdFindChoice(option, option->defchoice);
+        if (choice == nullptr) return -1;
+    }
+    return static_cast<int32_t>(atoi(choice->choice));
+}
+
+inline void getPageWidthPageHeight(ppd_file_t* ppd, ZELP_Init_Setting* settings) {
+    const char* keyword = nullptr;
+    ppd_choice_t* choice = ppdFindMarkedChoice(ppd, "PageSize");
+    if (choice != nullptr) {
+        keyword = choice->choice;
+    } else if (ppd_option_t* option = ppdFindOption(ppd, "PageSize")) {
+        keyword = option->defchoice;
+    }
+    settings->pageWidth = 0.0f;
+    settings->pageHeight = 0.0f;
+    if (keyword == nullptr) return;  // no PageSize at all: the size stays 0
+    Dbg_WriteStr("PageSize:");
+    Dbg_WriteStr(keyword);
+    ScanPageSizeKeyword(keyword, &settings->pageWidth, &settings->pageHeight);
+}
+
+inline void debugPrintSettings(const ZELP_Init_Setting* settings) {
+    char text[512] = {};
+    Dbg_WriteStr("Settings:");
+    snprintf(text, sizeof text, "cashDrawerSetting = %d\nblankSpace = %d\nFeedDist = %d\nCutting = %dBeeper = %d",
+             settings->CashDrawer, settings->BlankSpace, settings->FeedDist_B, settings->Cutting,
+             settings->Beeper);
+    Dbg_WriteStr(text);
+    memset(text, 0, sizeof text);
+    snprintf(text, sizeof text, "pageWidth = %f pageHeight = %f", static_cast<double>(settings->pageWidth),
+             static_cast<double>(settings->pageHeight));
+    Dbg_WriteStr(text);
+}
+
+// Fills the settings record from an opened PPD file with the job's options
+// marked over its defaults.
+inline void ReadSettingsFromPpd(ppd_file_t* ppd, const char* options, ZELP_Init_Setting* settings) {
+    ppdMarkDefaults(ppd);
+    cups_option_t* list = nullptr;
+    const int count = cupsParseOptions(options != nullptr ? options : "", 0, &list);
+    if (count > 0) cupsMarkOptions(ppd, count, list);
+    cupsFreeOptions(count, list);
+
+    memset(settings, 0, sizeof *settings);
+    settings->modelNumber = ppd->model_number;
+    getPageWidthPageHeight(ppd, settings);
+    settings->Cutting = getOptionChoiceIndex("Cutting", ppd);
+    settings->FeedDist_B = getOptionChoiceIndex("FeedDist_B", ppd);
+    settings->FeedDist = getOptionChoiceIndex("FeedDist", ppd);
+    settings->Beeper = getOptionChoiceIndex("Beeper", ppd);
+    settings->CashDrawer = getOptionChoiceIndex("CashDrawer", ppd);
+    settings->Logo = getOptionChoiceIndex("Logo", ppd);
+    settings->Logo_A = getOptionChoiceIndex("Logo_A", ppd);
+    settings->ImageAlgorithm = getOptionChoiceIndex("ImageAlgorithm", ppd);
+    settings->BlankSpace = getOptionChoiceIndex("BlankSpace", ppd);
+    settings->PrintRotate = getOptionChoiceIndex("PrintRotate", ppd);
+    settings->BMSetting = getOptionChoiceIndex("BMSetting", ppd);
+    settings->BMHeight = getOptionChoiceIndex("BMHeight", ppd);
+    settings->BMOffset = getOptionChoiceIndex("BMOffset", ppd);
+    settings->BMDistance = getOptionChoiceIndex("BMDistance", ppd);
+}
+
+// Reads the job's settings from the PPD file named by $PPD. Returns 0, or 1
+// after an "ERROR: " line when there is no usable PPD file; nothing is
+// written to standard output either way.
+inline int GetPrinterSettings(const char* options, ZELP_Init_Setting* settings) {
+    memset(settings, 0, sizeof *settings);
+    const char* path = getenv("PPD");
+    if (path == nullptr || *path == '\0') {
+        fputs("ERROR: The PPD environment variable is not set; cannot read the printer options\n", stderr);
+        return 1;
+    }
+    ppd_file_t* ppd = ppdOpenFile(path);
+    if (ppd == nullptr) {
+        int line = 0;
+        const ppd_status_t status = ppdLastError(&line);
+        fprintf(stderr, "ERROR: Unable to open PPD file \"%s\" - %s on line %d\n", path,
+                ppdErrorString(status), line);
+        return 1;
+    }
+    ReadSettingsFromPpd(ppd, options, settings);
+    ppdClose(ppd);
+    debugPrintSettings(settings);
+    return 0;
+}
+
+#endif

@@ -1,0 +1,366 @@
+#include "escpos_decode.h"
+
+#include <cstdio>
+
+namespace zelp::escpos {
+
+namespace {
+
+constexpr uint8_t kEsc = 0x1B;
+constexpr uint8_t kFs = 0x1C;
+constexpr uint8_t kGs = 0x1D;
+constexpr uint8_t kUs = 0x1F;
+constexpr uint8_t kFf = 0x0C;
+constexpr uint8_t kSo = 0x0E;
+
+// Bytes of a GS v 0 header before the row data.
+constexpr size_t kBandHeaderSize = 8;
+// The vendor family: 1F 1B 1F k 04 05 06, then the command's own bytes.
+constexpr size_t kVendorPrefixSize = 7;
+// GS ( F up to and including pH.
+constexpr size_t kAdjustHeaderSize = 5;
+
+std::string Hex(uint8_t byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", byte);
+    return text;
+}
+
+// Reads one stream; every read checks the bytes left first.
+class Reader {
+public:
+    Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+    DecodeResult Run() {
+        DecodeResult result;
+        while (pos_ < size_) {
+            Command command;
+            command.offset = pos_;
+            if (!DecodeOne(&command, &result.error)) {
+                result.ok = false;
+                result.errorOffset = pos_;
+                return result;
+            }
+            pos_ += command.size;
+            result.commands.push_back(command);
+        }
+        return result;
+    }
+
+private:
+    size_t Left() const { return size_ - pos_; }
+    uint8_t At(size_t i) const { return data_[pos_ + i]; }
+
+    // True when `need` bytes are there; otherwise names the shortfall.
+    bool Have(size_t need, const char* name, std::string* error) const {
+        if (Left() >= need) return true;
+        *error = std::string("truncated ") + name + " (needs " + std::to_string(need) +
+                 " bytes, " + std::to_string(Left()) + " left)";
+        return false;
+    }
+
+    bool DecodeOne(Command* c, std::string* error) {
+        switch (At(0)) {
+            case kFf:
+                c->kind = CommandKind::FormFeed;
+                c->size = 1;
+                return true;
+            case kSo:
+                c->kind = CommandKind::Byte0E;
+                c->size = 1;
+                return true;
+            case kEsc:
+                return DecodeEsc(c, error);
+            case kFs:
+                return DecodeFs(c, error);
+            case kGs:
+                return DecodeGs(c, error);
+            case kUs:
+                return DecodeVendor(c, error);
+            default:
+                *error = "unknown command byte " + Hex(At(0));
+                return false;
+        }
+    }
+
+    bool DecodeEsc(Command* c, std::string* error) {
+        if (!Have(2, "ESC command", error)) return false;
+        switch (At(1)) {
+            case 0x40:
+                c->kind = CommandKind::Initialize;
+                c->size = 2;
+                return true;
+            case 0x69:
+                c->kind = CommandKind::CutOnePoint;
+                c->size = 2;
+                return true;
+            case 0x6D:
+                c->kind = CommandKind::CutThreePoints;
+                c->size = 2;
+                return true;
+            case 0x32:
+                c->kind = CommandKind::DefaultLineSpacing;
+                c->size = 2;
+                return true;
+            case 0x64:
+                if (!Have(3, "ESC d", error)) return false;
+                c->kind = CommandKind::FeedLines;
+                c->n = At(2);
+                c->size = 3;
+                return true;
+            case 0x33:
+                if (!Have(3, "ESC 3", error)) return false;
+                c->kind = CommandKind::SetLineSpacing;
+                c->n = At(2);
+                c->size = 3;
+                return true;
+            case 0x42:
+                if (!Have(4, "ESC B", error)) return false;
+                c->kind = CommandKind::Beeper;
+                c->n = At(2);
+                c->t = At(3);
+                c->size = 4;
+                return true;
+            case 0x70:
+                if (!Have(5, "ESC p", error)) return false;
+                c->kind = CommandKind::DrawerKick;
+                c->m = At(2);
+                c->t1 = At(3);
+                c->t2 = At(4);
+                c->size = 5;
+                return true;
+            default:
+                *error = "unknown command ESC " + Hex(At(1));
+                return false;
+        }
+    }
+
+    bool DecodeFs(Command* c, std::string* error) {
+        if (!Have(2, "FS command", error)) return false;
+        if (At(1) != 0x70) {
+            *error = "unknown command FS " + Hex(At(1));
+            return false;
+        }
+        if (!Have(4, "FS p", error)) return false;
+        c->kind = CommandKind::PrintLogo;
+        c->n = At(2);
+        c->m = At(3);
+        c->size = 4;
+        return true;
+    }
+
+    bool DecodeGs(Command* c, std::string* error) {
+        if (!Have(2, "GS command", error)) return false;
+        if (At(1) == 0x76) return DecodeBand(c, error);
+        if (At(1) == 0x28) return DecodeAdjust(c, error);
+        *error = "unknown command GS " + Hex(At(1));
+        return false;
+    }
+
+    bool DecodeBand(Command* c, std::string* error) {
+        if (!Have(3, "GS v command", error)) return false;
+        if (At(2) != 0x30) {
+            *error = "unknown command GS v " + Hex(At(2));
+            return false;
+        }
+        if (!Have(kBandHeaderSize, "GS v 0 header", error)) return false;
+        c->kind = CommandKind::RasterBand;
+        c->m = At(3);
+        c->widthBytes = At(4) + 256u * At(5);
+        c->rows = At(6) + 256u * At(7);
+        // Both factors are below 2^16, so the product fits any size_t of
+        // 32 bits or more.
+        c->dataSize = static_cast<size_t>(c->widthBytes) * c->rows;
+        const size_t left = Left() - kBandHeaderSize;
+        if (c->dataSize > left) {
+            *error = "truncated GS v 0 block (" + std::to_string(c->widthBytes) + " bytes x " +
+                     std::to_string(c->rows) + " rows needs " + std::to_string(c->dataSize) +
+                     " data bytes, " + std::to_string(left) + " left)";
+            return false;
+        }
+        c->data = data_ + pos_ + kBandHeaderSize;
+        c->size = kBandHeaderSize + c->dataSize;
+        return true;
+    }
+
+    bool DecodeAdjust(Command* c, std::string* error) {
+        if (!Have(3, "GS ( command", error)) return false;
+        if (At(2) != 0x46) {
+            *error = "unknown command GS ( " + Hex(At(2));
+            return false;
+        }
+        if (!Have(kAdjustHeaderSize, "GS ( F", error)) return false;
+        c->kind = CommandKind::BlackMarkAdjust;
+        c->length = At(3) + 256u * At(4);
+        if (c->length < 4) {
+            *error = "GS ( F parameter length " + std::to_string(c->length) + " below 4";
+            return false;
+        }
+        if (!Have(kAdjustHeaderSize + c->length, "GS ( F", error)) return false;
+        c->a = At(5);
+        c->m = At(6);
+        c->n = At(7) + 256u * At(8);
+        c->size = kAdjustHeaderSize + c->length;
+        return true;
+    }
+
+    bool DecodeVendor(Command* c, std::string* error) {
+        if (!Have(3, "1F command", error)) return false;
+        if (At(1) != 0x1B || At(2) != 0x1F) {
+            *error = "unknown command 1F " + Hex(At(1)) + " " + Hex(At(2));
+            return false;
+        }
+        if (!Have(4, "1F 1B 1F command", error)) return false;
+        const uint8_t k = At(3);
+        const char* name = nullptr;
+        switch (k) {
+            case 0x80:
+                c->kind = CommandKind::BlackMarkMode;
+                name = "1F 1B 1F 80";
+                break;
+            case 0x81:
+                c->kind = CommandKind::BlackMarkDistance;
+                name = "1F 1B 1F 81";
+                break;
+            case 0x82:
+                c->kind = CommandKind::BlackMarkHeight;
+                name = "1F 1B 1F 82";
+                break;
+            default:
+                *error = "unknown vendor command 1F 1B 1F " + Hex(k);
+                return false;
+        }
+        // A wrong byte where 04 05 06 belongs is reported even when the
+        // stream also ends early: it says more about what went wrong.
+        static const uint8_t kMagic[3] = {0x04, 0x05, 0x06};
+        for (size_t i = 0; i < 3 && 4 + i < Left(); ++i) {
+            if (At(4 + i) != kMagic[i]) {
+                *error = std::string(name) + " without 04 05 06 (byte " + std::to_string(4 + i) +
+                         " is " + Hex(At(4 + i)) + ")";
+                return false;
+            }
+        }
+        const size_t total = kVendorPrefixSize + (k == 0x80 ? 1 : 2);
+        if (!Have(total, name, error)) return false;
+        c->n = (k == 0x80) ? At(7) : 256u * At(7) + At(8);
+        c->size = total;
+        return true;
+    }
+
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+};
+
+}  // namespace
+
+const CommandKind kAllCommandKinds[kCommandKindCount] = {
+    CommandKind::Initialize,        CommandKind::FeedLines,
+    CommandKind::CutOnePoint,       CommandKind::CutThreePoints,
+    CommandKind::FormFeed,          CommandKind::Byte0E,
+    CommandKind::Beeper,            CommandKind::DrawerKick,
+    CommandKind::PrintLogo,         CommandKind::DefaultLineSpacing,
+    CommandKind::SetLineSpacing,    CommandKind::BlackMarkAdjust,
+    CommandKind::BlackMarkMode,     CommandKind::BlackMarkDistance,
+    CommandKind::BlackMarkHeight,   CommandKind::RasterBand,
+};
+
+const char* CommandName(CommandKind kind) {
+    switch (kind) {
+        case CommandKind::Initialize: return "ESC @";
+        case CommandKind::FeedLines: return "ESC d";
+        case CommandKind::CutOnePoint: return "ESC i";
+        case CommandKind::CutThreePoints: return "ESC m";
+        case CommandKind::FormFeed: return "FF";
+        case CommandKind::Byte0E: return "0E";
+        case CommandKind::Beeper: return "ESC B";
+        case CommandKind::DrawerKick: return "ESC p";
+        case CommandKind::PrintLogo: return "FS p";
+        case CommandKind::DefaultLineSpacing: return "ESC 2";
+        case CommandKind::SetLineSpacing: return "ESC 3";
+        case CommandKind::BlackMarkAdjust: return "GS ( F";
+        case CommandKind::BlackMarkMode: return "1F 1B 1F 80";
+        case CommandKind::BlackMarkDistance: return "1F 1B 1F 81";
+        case CommandKind::BlackMarkHeight: return "1F 1B 1F 82";
+        case CommandKind::RasterBand: return "GS v 0";
+    }
+    return "?";
+}
+
+const char* CommandId(CommandKind kind) {
+    switch (kind) {
+        case CommandKind::Initialize: return "esc_at";
+        case CommandKind::FeedLines: return "esc_d";
+        case CommandKind::CutOnePoint: return "esc_i";
+        case CommandKind::CutThreePoints: return "esc_m";
+        case CommandKind::FormFeed: return "ff";
+        case CommandKind::Byte0E: return "byte_0e";
+        case CommandKind::Beeper: return "esc_b";
+        case CommandKind::DrawerKick: return "esc_p";
+        case CommandKind::PrintLogo: return "fs_p";
+        case CommandKind::DefaultLineSpacing: return "esc_2";
+        case CommandKind::SetLineSpacing: return "esc_3";
+        case CommandKind::BlackMarkAdjust: return "gs_paren_f";
+        case CommandKind::BlackMarkMode: return "bm_mode";
+        case CommandKind::BlackMarkDistance: return "bm_distance";
+        case CommandKind::BlackMarkHeight: return "bm_height";
+        case CommandKind::RasterBand: return "gs_v_0";
+    }
+    return "unknown";
+}
+
+DecodeResult Decode(const uint8_t* data, size_t size) {
+    if (data == nullptr) size = 0;
+    return Reader(data, size).Run();
+}
+
+std::string FormatCommand(const Command& c) {
+    char text[160];
+    const int offsetDigits = 6;
+    const unsigned long long offset = c.offset;
+    const char* name = CommandName(c.kind);
+    switch (c.kind) {
+        case CommandKind::FeedLines:
+        case CommandKind::SetLineSpacing:
+            std::snprintf(text, sizeof text, "%0*llu %s n=%u", offsetDigits, offset, name, c.n);
+            break;
+        case CommandKind::Beeper:
+            std::snprintf(text, sizeof text, "%0*llu %s n=%u t=%u", offsetDigits, offset, name, c.n,
+                          c.t);
+            break;
+        case CommandKind::DrawerKick:
+            std::snprintf(text, sizeof text, "%0*llu %s m=%u t1=%u t2=%u", offsetDigits, offset,
+                          name, c.m, c.t1, c.t2);
+            break;
+        case CommandKind::PrintLogo:
+            std::snprintf(text, sizeof text, "%0*llu %s n=%u m=%u", offsetDigits, offset, name, c.n,
+                          c.m);
+            break;
+        case CommandKind::BlackMarkAdjust:
+            std::snprintf(text, sizeof text, "%0*llu %s length=%u a=%u m=%u n=%u", offsetDigits,
+                          offset, name, c.length, c.a, c.m, c.n);
+            break;
+        case CommandKind::BlackMarkMode:
+            std::snprintf(text, sizeof text, "%0*llu %s mode=0x%02X", offsetDigits, offset, name,
+                          c.n);
+            break;
+        case CommandKind::BlackMarkDistance:
+            std::snprintf(text, sizeof text, "%0*llu %s distance=%u", offsetDigits, offset, name,
+                          c.n);
+            break;
+        case CommandKind::BlackMarkHeight:
+            std::snprintf(text, sizeof text, "%0*llu %s height=%u", offsetDigits, offset, name,
+                          c.n);
+            break;
+        case CommandKind::RasterBand:
+            std::snprintf(text, sizeof text, "%0*llu %s m=%u width=%u bytes rows=%u", offsetDigits,
+                          offset, name, c.m, c.widthBytes, c.rows);
+            break;
+        default:
+            std::snprintf(text, sizeof text, "%0*llu %s", offsetDigits, offset, name);
+            break;
+    }
+    return text;
+}
+
+}  // namespace zelp::escpos

@@ -1,0 +1,92 @@
+// Reading a printer byte stream, as raster_to_ZELP writes it, back into a
+// list of commands.
+//
+// The decoder knows exactly the commands the filter can send (plus ESC 2 and
+// ESC 3 n, which set the line spacing that ESC d feeds by). Anything else is
+// an error: the aim is to catch a filter that writes stray bytes, not to be a
+// general ESC/POS reader.
+#ifndef ZELP_TOOLS_ESCPOS_DECODE_H
+#define ZELP_TOOLS_ESCPOS_DECODE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zelp::escpos {
+
+enum class CommandKind {
+    Initialize,         // 1B 40          ESC @
+    FeedLines,          // 1B 64 n        ESC d n
+    CutOnePoint,        // 1B 69          ESC i
+    CutThreePoints,     // 1B 6D          ESC m
+    FormFeed,           // 0C             FF
+    Byte0E,             // 0E
+    Beeper,             // 1B 42 n t      ESC B n t
+    DrawerKick,         // 1B 70 m t1 t2  ESC p m t1 t2
+    PrintLogo,          // 1C 70 n m      FS p n m
+    DefaultLineSpacing, // 1B 32          ESC 2
+    SetLineSpacing,     // 1B 33 n        ESC 3 n
+    BlackMarkAdjust,    // 1D 28 46 pL pH a m nL nH [...]   GS ( F
+    BlackMarkMode,      // 1F 1B 1F 80 04 05 06 mode
+    BlackMarkDistance,  // 1F 1B 1F 81 04 05 06 dH dL
+    BlackMarkHeight,    // 1F 1B 1F 82 04 05 06 hH hL
+    RasterBand,         // 1D 76 30 m xL xH yL yH data      GS v 0
+};
+
+constexpr size_t kCommandKindCount = 16;
+
+// Every kind in a fixed order (the order of the enum), for listings.
+extern const CommandKind kAllCommandKinds[kCommandKindCount];
+
+// How the command is written in listings, e.g. "ESC d" or "GS v 0".
+const char* CommandName(CommandKind kind);
+// A short identifier without spaces, e.g. "esc_d" or "gs_v_0".
+const char* CommandId(CommandKind kind);
+
+// One decoded command. Which fields mean something depends on the kind:
+//   FeedLines, SetLineSpacing: n
+//   Beeper: n (times), t
+//   DrawerKick: m (connector), t1, t2
+//   PrintLogo: n (logo number), m
+//   BlackMarkAdjust: length (pL + 256 pH), a, m, n (nL + 256 nH)
+//   BlackMarkMode: n (mode byte)
+//   BlackMarkDistance, BlackMarkHeight: n (the two bytes, high byte first)
+//   RasterBand: m, widthBytes, rows, data
+struct Command {
+    CommandKind kind = CommandKind::Initialize;
+    size_t offset = 0;  // of the first byte in the stream
+    size_t size = 0;    // bytes taken in the stream, data included
+    uint32_t n = 0;
+    uint32_t m = 0;
+    uint32_t a = 0;
+    uint32_t t = 0;
+    uint32_t t1 = 0;
+    uint32_t t2 = 0;
+    uint32_t length = 0;
+    uint32_t widthBytes = 0;
+    uint32_t rows = 0;
+    // Band rows, widthBytes x rows bytes, top row first. Points into the
+    // decoded input: valid only while that input is.
+    const uint8_t* data = nullptr;
+    size_t dataSize = 0;
+};
+
+struct DecodeResult {
+    // The commands decoded, in stream order; on an error, those before it.
+    std::vector<Command> commands;
+    bool ok = true;
+    size_t errorOffset = 0;  // start of the command that could not be read
+    std::string error;       // what was wrong, without the offset
+};
+
+// Decodes `size` bytes at `data`. Never reads outside them.
+DecodeResult Decode(const uint8_t* data, size_t size);
+
+// The command as one listing line: offset (at least six digits), name and
+// parameters, e.g. "000123 GS v 0 m=0 width=72 bytes rows=24".
+std::string FormatCommand(const Command& command);
+
+}  // namespace zelp::escpos
+
+#endif
