@@ -1,6 +1,7 @@
 // One page: raster lines in, a 1-bit page bitmap out to the printer.
 #include "page_image.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,8 +15,10 @@ const unsigned char g_bitHelpMask[8] = {0x00, 0x01, 0x03, 0x07, 0x0F, 0x1F, 0x3F
 
 namespace {
 
-// The page buffer is limited to what a signed 32-bit size can describe.
-constexpr int64_t kMaxPageBufferBytes = int64_t{1} << 31;
+// Every buffer a page needs is limited to what a signed 32-bit size can
+// describe, so that no stream, however small, can claim gigabytes.
+int64_t g_pageBufferLimit = kPageBufferLimit;
+constexpr uint64_t kSkipChunkBytes = 64 * 1024;
 
 constexpr float kQuarterTurn = 90.0f;
 constexpr float kHalfTurn = 180.0f;
@@ -45,6 +48,27 @@ void rotateAsAsked(CxImage* image, int32_t printRotate) {
     }
 }
 
+// Bytes of an image at `bits` per pixel (as the image library maps depths)
+// of the given size, saturating far above any limit.
+int64_t imageBytes(uint32_t bits, uint64_t width, uint64_t height) {
+    const uint64_t mapped = bits <= 1 ? 1 : bits <= 4 ? 4 : bits <= 8 ? 8 : 24;
+    const uint64_t rowBytes = (mapped * width + 31) / 32 * 4;
+    if (height != 0 && rowBytes > (uint64_t{1} << 62) / height) return INT64_MAX;
+    return static_cast<int64_t>(rowBytes * height);
+}
+
+// Reads and drops the rest of a page that is not printed, so that the next
+// page header is found where it belongs.
+void skipPageData(cups_raster_t* ras, const cups_page_header2_t* header) {
+    static unsigned char scratch[kSkipChunkBytes];
+    uint64_t left = uint64_t{header->cupsBytesPerLine} * header->cupsHeight;
+    while (left > 0) {
+        const unsigned chunk = static_cast<unsigned>(left < kSkipChunkBytes ? left : kSkipChunkBytes);
+        if (cupsRasterReadPixels(ras, scratch, chunk) == 0) return;
+        left -= chunk;
+    }
+}
+
 void reportTooWide(int64_t lDelta) {
     fprintf(stderr,
             "ERROR: Page is too wide to print: its rows need %lld bytes, the printer takes at most %lld\n",
@@ -53,11 +77,37 @@ void reportTooWide(int64_t lDelta) {
 
 }  // namespace
 
+void SetPageBufferLimit(int64_t bytes) {
+    g_pageBufferLimit = bytes;
+}
+
+bool PageBuffersFit(const cups_page_header2_t* header, int32_t printRotate) {
+    const uint64_t w = header->cupsWidth;
+    const uint64_t h = header->cupsHeight;
+    const uint32_t bits = header->cupsBitsPerPixel;
+    // Rotation adds up to three pixels each way and may swap the sides.
+    const bool turned = printRotate >= 1 && printRotate <= 3;
+    const bool quarter = printRotate == 1 || printRotate == 3;
+    const uint64_t fw = !turned ? w : quarter ? h + 3 : w + 3;
+    const uint64_t fh = !turned ? h : quarter ? w + 3 : h + 3;
+    const int64_t needs[] = {
+        static_cast<int64_t>(uint64_t{header->cupsBytesPerLine} * h),  // page buffer
+        imageBytes(bits, w, h),                                        // page image
+        turned ? imageBytes(bits, fw, fh) : 0,                          // turned image
+        bits > 1 ? imageBytes(8, fw, fh) : 0,                           // grey image
+        imageBytes(1, fw, fh),                                          // two-level image and bitmap
+    };
+    for (const int64_t need : needs) {
+        if (need < 0 || need >= g_pageBufferLimit) return false;
+    }
+    return true;
+}
+
 unsigned char* CUPS_GetImageData(cups_raster_t* ras, const cups_page_header2_t* header) {
     const int64_t n = header->cupsBytesPerLine;
     const int64_t size = n * int64_t{header->cupsHeight};
     traceFormat("GetRaw:%d,%d,%d,%d", n, (n + 7) / 8 * 8, n, size);
-    unsigned char* buffer = size < kMaxPageBufferBytes ? static_cast<unsigned char*>(malloc(size)) : nullptr;
+    unsigned char* buffer = size < g_pageBufferLimit ? static_cast<unsigned char*>(malloc(size)) : nullptr;
     if (buffer == nullptr) {
         fputs("ERROR: Unable to allocate memory\n", stderr);
         return nullptr;
@@ -140,6 +190,11 @@ unsigned char* CxImageHandler(CxImage* image, const ZELP_Init_Setting* settings,
 }
 
 int ZelpPrintImage(cups_raster_t* ras, cups_page_header2_t* header, ZELP_Init_Setting* settings) {
+    if (!PageBuffersFit(header, settings->PrintRotate)) {
+        fputs("ERROR: Unable to allocate memory\n", stderr);
+        skipPageData(ras, header);
+        return 1;
+    }
     unsigned char* pageBuffer = CUPS_GetImageData(ras, header);
     if (pageBuffer == nullptr) return 1;
     CxImage* image = new (std::nothrow) CxImage(0);

@@ -11,6 +11,16 @@
 
 class CxImage;
 
+// Default limit on each buffer a page needs: 2^31 bytes.
+constexpr int64_t kPageBufferLimit = int64_t{1} << 31;
+
+// Lowers (or restores) the per-buffer limit; the fuzz harness keeps runs small with it.
+void SetPageBufferLimit(int64_t bytes);
+
+// True when every buffer the page needs (page buffer, page image, turned,
+// grey and two-level images, bitmap) stays below the limit.
+bool PageBuffersFit(const cups_page_header2_t* header, int32_t printRotate);
+
 // g_bitHelpMask[n] has its n lowest bits set.
 extern const unsigned char g_bitHelpMask[8];
 

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs one libFuzzer target under AddressSanitizer and UBSan.
+#   scripts/fuzz.sh job|image|settings [seconds]
+# New findings land in build/fuzz/findings/<target>/; the checked-in corpus
+# under fuzz/corpus/<target>/ seeds each run (new inputs go to a scratch copy).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+target=${1:?usage: scripts/fuzz.sh job|image|settings [seconds]}
+seconds=${2:-900}
+
+scripts/install-deps.sh clang libclang-rt-14-dev
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug \
+  -DZELP_SANITIZE=ON -DZELP_BUILD_FUZZ=ON -DZELP_BUILD_TESTS=OFF >/dev/null
+cmake --build build/fuzz --target "fuzz_${target}" -j"$(nproc)"
+
+work=build/fuzz/corpus/${target}
+findings=build/fuzz/findings/${target}
+mkdir -p "$work" "$findings"
+build/fuzz/fuzz/fuzz_${target} "$work" "fuzz/corpus/${target}" \
+  -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=30 \
+  -artifact_prefix="$findings/" -print_final_stats=1

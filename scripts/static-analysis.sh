@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# cppcheck and clang-tidy over our own sources; any report fails the run.
+#   scripts/static-analysis.sh [build-dir with compile_commands.json]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/default}
+[ -f "$build/compile_commands.json" ] || { echo "no $build/compile_commands.json: configure first" >&2; exit 2; }
+
+sources=$(git ls-files 'image/*.cpp' 'filter/*.cpp' 'tools/*.cpp' 'fuzz/*.cpp')
+
+echo "=== cppcheck"
+cppcheck --quiet --error-exitcode=1 --std=c++17 --language=c++ \
+  --enable=warning,performance,portability --inline-suppr \
+  --suppressions-list=.cppcheck-suppressions \
+  -I image -I filter -I tools/rastergen -I tools/escpos -I tools/picture $sources
+
+echo "=== clang-tidy"
+jobs=$(nproc 2>/dev/null || echo 2)
+printf '%s\n' $sources | xargs -P "$jobs" -n 4 clang-tidy -p "$build" --quiet 2>&1 \
+  | grep -v -E '^[0-9]+ warnings? generated\.$|^Suppressed [0-9]+ warnings|^Use -header-filter' \
+  | tee "$build/clang-tidy.log"
+if grep -q -E 'warning:|error:' "$build/clang-tidy.log"; then
+  echo "clang-tidy reported problems" >&2
+  exit 1
+fi
+echo "static analysis clean"
