@@ -94,7 +94,8 @@ inline void getPageWidthPageHeight(ppd_file_t* ppd, ZELP_Init_Setting* settings)
     if (choice != nullptr) {
         keyword = choice->choice;
     } else if (ppd_option_t* option = ppdFindOption(ppd, "PageSize")) {
-        keyword = option->defchoice;
+        // A default that names no choice is no usable page size.
+        if (ppdFindChoice(option, option->defchoice) != nullptr) keyword = option->defchoice;
     }
     settings->pageWidth = 0.0f;
     settings->pageHeight = 0.0f;
