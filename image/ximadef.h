@@ -2,6 +2,8 @@
 #ifndef ZELP_IMAGE_XIMADEF_H
 #define ZELP_IMAGE_XIMADEF_H
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "ximage.h"
@@ -35,6 +37,51 @@ void ForEachRow(CxImage& image, int64_t height, RowFn&& rowFn) {
         }
     }
 }
+
+// Sine and cosine of the turn, and the box of the turned picture.
+struct RotationFrame {
+    double s;
+    double c;
+    int64_t left;
+    int64_t top;
+    int64_t right;
+    int64_t bottom;
+};
+
+inline int64_t FloorToLong(double value) {
+    return static_cast<int64_t>(std::floor(value));
+}
+
+// Sample positions are truncated toward zero, then narrowed to 32 bits.
+inline int32_t TruncateToInt(double value) {
+    return static_cast<int32_t>(static_cast<int64_t>(value));
+}
+
+inline RotationFrame FrameFor(float angle, int32_t width, int32_t height) {
+    RotationFrame frame{};
+    const double radians = static_cast<double>(-angle) * 1.5707963267948966 / 90.0;
+    sincos(radians, &frame.s, &frame.c);
+    const double s = frame.s;
+    const double c = frame.c;
+    const double w = width;
+    const double h = height;
+    const double last = w - 1.0;  // the fourth corner is (W - 1, H), not (W, H)
+    const int64_t xs[4] = {0, FloorToLong(w * c - 0.0 * s), FloorToLong(0.0 * c - h * s),
+                           FloorToLong(last * c - h * s)};
+    const int64_t ys[4] = {0, FloorToLong(w * s + 0.0 * c), FloorToLong(0.0 * s + h * c),
+                           FloorToLong(last * s + h * c)};
+    frame.left = *std::min_element(xs, xs + 4);
+    frame.top = *std::min_element(ys, ys + 4);
+    frame.right = *std::max_element(xs, xs + 4) + 2;
+    frame.bottom = *std::max_element(ys, ys + 4) + 2;
+    return frame;
+}
+
+// Fills `target` for turns whose sample column depends on the result row
+// alone and sample row on the result column alone, or the other way round
+// (90, 180, 270 degrees), giving the same pixels as mapping each position.
+// Returns false, touching nothing, for any other turn.
+bool RotateSeparable(CxImage& source, CxImage& target, const RotationFrame& frame);
 
 }  // namespace cximage_detail
 

@@ -89,6 +89,55 @@ bool OrderedWhite(int64_t method, int32_t value, int64_t x, int64_t y) {
     return kThresholds[y & 3][x & 3] < value;
 }
 
+// Floyd-Steinberg straight on 8-bit grey rows: the same clamped additions
+// in the same order as the per-pixel route, without its bounds checks.
+class FloydSteinbergRows {
+public:
+    FloydSteinbergRows(CxImage& grey, CxImage& result) : grey_(grey), result_(result), width_(grey.GetWidth()) {
+        for (int e = kMinError; e <= kMaxError; ++e) {
+            share7_[e - kMinError] = static_cast<int16_t>(7 * e / 16);
+            share3_[e - kMinError] = static_cast<int16_t>(3 * e / 16);
+            share5_[e - kMinError] = static_cast<int16_t>(5 * e / 16);
+            share1_[e - kMinError] = static_cast<int16_t>(e / 16);
+        }
+    }
+
+    void Row(int64_t y) {
+        uint8_t* cur = grey_.GetBits(static_cast<uint64_t>(y));
+        uint8_t* next = y + 1 < grey_.GetHeight() ? grey_.GetBits(static_cast<uint64_t>(y + 1)) : nullptr;
+        uint8_t* out = result_.GetBits(static_cast<uint64_t>(y));
+        unsigned bits = 0;
+        for (int64_t x = 0; x < width_; ++x) {
+            const int v = cur[x];
+            const bool white = v > 128;
+            bits = (bits << 1) | (white ? 1u : 0u);
+            if ((x & 7) == 7) out[x >> 3] = static_cast<uint8_t>(bits), bits = 0;
+            const int e = white ? v - 255 : v;
+            if (e == 0) continue;
+            const int i = e - kMinError;
+            const bool right = x + 1 < width_;
+            if (right) cur[x + 1] = ClampToByte(cur[x + 1] + share7_[i]);
+            if (next == nullptr) continue;
+            if (x > 0) next[x - 1] = ClampToByte(next[x - 1] + share3_[i]);
+            next[x] = ClampToByte(next[x] + share5_[i]);
+            if (right) next[x + 1] = ClampToByte(next[x + 1] + share1_[i]);
+        }
+        const int tail = static_cast<int>(width_ & 7);
+        if (tail != 0) out[width_ >> 3] = static_cast<uint8_t>(bits << (8 - tail));
+    }
+
+private:
+    static constexpr int kMinError = -127;  // white leaves at most 128 - 255
+    static constexpr int kMaxError = 128;   // black leaves at most 128
+    CxImage& grey_;
+    CxImage& result_;
+    int64_t width_;
+    int16_t share7_[kMaxError - kMinError + 1];
+    int16_t share3_[kMaxError - kMinError + 1];
+    int16_t share5_[kMaxError - kMinError + 1];
+    int16_t share1_[kMaxError - kMinError + 1];
+};
+
 void DitherRow(CxImage& grey, CxImage& result, int64_t method, int64_t y) {
     const int64_t width = grey.GetWidth();
     if (method == 1 || method == 7) {
@@ -127,8 +176,14 @@ bool CxImage::Dither(int64_t method) {
     if (AlphaIsValid()) {
         result.AlphaCopy(*this);
     }
-    cximage_detail::ForEachRow(*this, GetHeight(),
-                               [&](int64_t y) { DitherRow(*this, result, method, y); });
+    const bool floydSteinberg = method < 1 || method > 7;
+    if (floydSteinberg && GetBpp() == 8) {
+        FloydSteinbergRows rows(*this, result);
+        cximage_detail::ForEachRow(*this, GetHeight(), [&](int64_t y) { rows.Row(y); });
+    } else {
+        cximage_detail::ForEachRow(*this, GetHeight(),
+                                   [&](int64_t y) { DitherRow(*this, result, method, y); });
+    }
     result.SetPaletteColor(0, 0, 0, 0, 0);
     result.SetPaletteColor(1, 255, 255, 255, 0);
     Transfer(result);

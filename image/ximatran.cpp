@@ -8,7 +8,10 @@
 
 namespace {
 
+using cximage_detail::FrameFor;
 using cximage_detail::Luminance;
+using cximage_detail::RotationFrame;
+using cximage_detail::TruncateToInt;
 
 // A blank 8-bit grey image beside `source`, with its attributes and planes.
 bool MakeGreyImage(const CxImage& source, CxImage& grey) {
@@ -54,6 +57,11 @@ void PutGreyInPaletteBlue(CxImage& image) {
 // Every byte of the rows, padding too, is an index into a 256-entry palette.
 void RemapBytesThroughBlue(CxImage& image) {
     const tagRGBQUAD* palette = image.GetPalette();
+    bool identity = true;
+    for (int i = 0; i < 256 && identity; ++i) identity = palette[i].rgbBlue == i;
+    if (identity) {
+        return;  // already grey levels: every byte would map to itself
+    }
     uint8_t* bytes = image.GetBits(0);
     const uint64_t count = image.GetHeader().imageSize;
     for (uint64_t i = 0; i < count; ++i) {
@@ -70,45 +78,6 @@ void GreyFromIndexed(const CxImage& source, CxImage& grey) {
             out[x] = palette[source.GetPixelIndex(x, y)].rgbBlue;
         }
     }
-}
-
-// Sine and cosine of the turn, and the box of the turned picture.
-struct RotationFrame {
-    double s;
-    double c;
-    int64_t left;
-    int64_t top;
-    int64_t right;
-    int64_t bottom;
-};
-
-int64_t FloorToLong(double value) {
-    return static_cast<int64_t>(std::floor(value));
-}
-
-// Sample positions are truncated toward zero, then narrowed to 32 bits.
-int32_t TruncateToInt(double value) {
-    return static_cast<int32_t>(static_cast<int64_t>(value));
-}
-
-RotationFrame FrameFor(float angle, int32_t width, int32_t height) {
-    RotationFrame frame{};
-    const double radians = static_cast<double>(-angle) * 1.5707963267948966 / 90.0;
-    sincos(radians, &frame.s, &frame.c);
-    const double s = frame.s;
-    const double c = frame.c;
-    const double w = width;
-    const double h = height;
-    const double last = w - 1.0;  // the fourth corner is (W - 1, H), not (W, H)
-    const int64_t xs[4] = {0, FloorToLong(w * c - 0.0 * s), FloorToLong(0.0 * c - h * s),
-                           FloorToLong(last * c - h * s)};
-    const int64_t ys[4] = {0, FloorToLong(w * s + 0.0 * c), FloorToLong(0.0 * s + h * c),
-                           FloorToLong(last * s + h * c)};
-    frame.left = *std::min_element(xs, xs + 4);
-    frame.top = *std::min_element(ys, ys + 4);
-    frame.right = *std::max_element(xs, xs + 4) + 2;
-    frame.bottom = *std::max_element(ys, ys + 4) + 2;
-    return frame;
 }
 
 // One result row by inverse mapping; x runs one past the result's width.
@@ -197,7 +166,10 @@ bool CxImage::Rotate(float angle, CxImage* destination) {
         turned.AlphaCreate();
         turned.AlphaClear();
     }
-    MapRows(*this, turned, frame, newHeight);
+    // Quarter turns map whole rows and columns: same positions, row-wise.
+    if (!cximage_detail::RotateSeparable(*this, turned, frame)) {
+        MapRows(*this, turned, frame, newHeight);
+    }
     CxImage& receiver = destination != nullptr ? *destination : *this;
     receiver.Transfer(turned);
     return true;
