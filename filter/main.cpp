@@ -12,6 +12,7 @@
 
 #include "debug.h"
 #include "page_loop.h"
+#include "raster_input.h"
 #include "zelp_cancel.h"
 #include "zelp_commands.h"
 #include "zelp_settings.h"
@@ -59,11 +60,11 @@ int main(int argc, char* argv[]) {
     RegCancelSig();
     jobSetup(settings);
 
-    cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_READ);
+    cups_raster_t* ras = OpenRasterInput(fd);
     const int pages = ZelpPrintFlow(ras, &settings);
     endJob(settings);
 
-    cupsRasterClose(ras);
+    CloseRasterInput(ras);
     if (fd != 0) close(fd);
     return reportOutcome(pages);
 }

@@ -1,13 +1,16 @@
 // One page: raster lines in, a 1-bit page bitmap out to the printer.
 #include "page_image.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "debug.h"
+#include "raster_input.h"
 #include "raster_bands.h"
 #include "ximage.h"
 
@@ -19,6 +22,8 @@ namespace {
 // describe, so that no stream, however small, can claim gigabytes.
 int64_t g_pageBufferLimit = kPageBufferLimit;
 constexpr uint64_t kSkipChunkBytes = 64 * 1024;
+// Lines gathered per read when they must be copied into padded rows.
+constexpr uint64_t kReadBlockBytes = 1024 * 1024;
 
 constexpr float kQuarterTurn = 90.0f;
 constexpr float kHalfTurn = 180.0f;
@@ -103,6 +108,61 @@ bool PageBuffersFit(const cups_page_header2_t* header, int32_t printRotate) {
     return true;
 }
 
+namespace {
+
+// Lines that land in the image rows as they are (same depth, no wider than
+// a row) are read straight into the page image: no page buffer, no copy.
+bool ReadsStraightIntoImage(const cups_page_header2_t* header) {
+    const uint32_t bits = header->cupsBitsPerPixel;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return false;
+    const uint64_t rowBytes = (uint64_t{bits} * header->cupsWidth + 31) / 32 * 4;
+    return header->cupsWidth > 0 && header->cupsBytesPerLine <= rowBytes;
+}
+
+// Builds the page image as CreateFromArray would from a page buffer of the
+// same lines. False, after the allocation message, when it cannot.
+bool ReadPageIntoImage(cups_raster_t* ras, const cups_page_header2_t* header, CxImage* image) {
+    const uint32_t n = header->cupsBytesPerLine;
+    const uint32_t height = header->cupsHeight;
+    traceFormat("GetRaw:%d,%d,%d,%d", n, (int64_t{n} + 7) / 8 * 8, n, int64_t{n} * height);
+    if (image->Create(header->cupsWidth, height, header->cupsBitsPerPixel, 0) == nullptr) {
+        fputs("ERROR: Unable to allocate memory\n", stderr);
+        skipPageData(ras, header);
+        return false;
+    }
+    if (header->cupsBitsPerPixel <= 8) image->SetGrayPalette();
+    const uint64_t rowBytes = image->GetEffWidth();
+    uint32_t got = 0;
+    if (rowBytes == n) {
+        got = ReadRasterLines(ras, image->GetBits(0), n, height);
+    } else {
+        std::vector<unsigned char> block(std::max<uint64_t>(n, kReadBlockBytes / n * n));
+        const uint32_t perBlock = static_cast<uint32_t>(block.size() / n);
+        while (got < height) {
+            const uint32_t want = std::min(perBlock, height - got);
+            const uint32_t lines = ReadRasterLines(ras, block.data(), n, want);
+            for (uint32_t i = 0; i < lines; ++i) memcpy(image->GetBits(got + i), &block[uint64_t{i} * n], n);
+            got += lines;
+            if (lines < want) break;
+        }
+    }
+    for (uint32_t y = got; y < height; ++y) memset(image->GetBits(y), blankByteFor(header), n);
+    return true;
+}
+
+// The page image from a page buffer: for 32-bit pages (colour and alpha
+// split) and lines wider than an image row.
+bool ReadPageViaBuffer(cups_raster_t* ras, const cups_page_header2_t* header, CxImage* image) {
+    unsigned char* pageBuffer = CUPS_GetImageData(ras, header);
+    if (pageBuffer == nullptr) return false;
+    const bool built = image->CreateFromArray(pageBuffer, header->cupsWidth, header->cupsHeight,
+                                              header->cupsBitsPerPixel, header->cupsBytesPerLine, false);
+    free(pageBuffer);  // the image holds the pixels now
+    return built;
+}
+
+}  // namespace
+
 unsigned char* CUPS_GetImageData(cups_raster_t* ras, const cups_page_header2_t* header) {
     const int64_t n = header->cupsBytesPerLine;
     const int64_t size = n * int64_t{header->cupsHeight};
@@ -113,14 +173,10 @@ unsigned char* CUPS_GetImageData(cups_raster_t* ras, const cups_page_header2_t* 
         return nullptr;
     }
     memset(buffer, 0, static_cast<size_t>(size));
-    for (uint32_t y = 0; y < header->cupsHeight; ++y) {
-        if (cupsRasterReadPixels(ras, buffer + y * n, static_cast<unsigned>(n)) == 0) {
-            // The stream ended inside this line: it and every later line stay
-            // blank rather than printing data that never arrived.
-            memset(buffer + y * n, blankByteFor(header), static_cast<size_t>(size - y * n));
-            break;
-        }
-    }
+    const uint32_t got = ReadRasterLines(ras, buffer, header->cupsBytesPerLine, header->cupsHeight);
+    // From the first line that did not arrive in full, the page stays blank
+    // rather than printing data that never came.
+    memset(buffer + got * n, blankByteFor(header), static_cast<size_t>(size - got * n));
     return buffer;
 }
 
@@ -195,13 +251,14 @@ int ZelpPrintImage(cups_raster_t* ras, cups_page_header2_t* header, ZELP_Init_Se
         skipPageData(ras, header);
         return 1;
     }
-    unsigned char* pageBuffer = CUPS_GetImageData(ras, header);
-    if (pageBuffer == nullptr) return 1;
     CxImage* image = new (std::nothrow) CxImage(0);
-    const bool built = image != nullptr &&
-                       image->CreateFromArray(pageBuffer, header->cupsWidth, header->cupsHeight,
-                                              header->cupsBitsPerPixel, header->cupsBytesPerLine, false);
-    free(pageBuffer);  // the image holds the pixels now
+    if (image == nullptr) {
+        fputs("ERROR: Unable to allocate memory\n", stderr);
+        skipPageData(ras, header);
+        return 1;
+    }
+    const bool built = ReadsStraightIntoImage(header) ? ReadPageIntoImage(ras, header, image)
+                                                      : ReadPageViaBuffer(ras, header, image);
     if (!built) {
         delete image;
         return 1;
