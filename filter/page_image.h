@@ -7,19 +7,10 @@
 
 #include <cstdint>
 
+#include "page_read.h"
 #include "zelp_settings.h"
 
 class CxImage;
-
-// Default limit on each buffer a page needs: 2^31 bytes.
-constexpr int64_t kPageBufferLimit = int64_t{1} << 31;
-
-// Lowers (or restores) the per-buffer limit; the fuzz harness keeps runs small with it.
-void SetPageBufferLimit(int64_t bytes);
-
-// True when every buffer the page needs (page buffer, page image, turned,
-// grey and two-level images, bitmap) stays below the limit.
-bool PageBuffersFit(const cups_page_header2_t* header, int32_t printRotate);
 
 // g_bitHelpMask[n] has its n lowest bits set.
 extern const unsigned char g_bitHelpMask[8];
@@ -27,11 +18,6 @@ extern const unsigned char g_bitHelpMask[8];
 // Reads, renders and sends one page: 0 when its bitmap went out, 1 when the
 // page could not be rendered (nothing of it sent).
 int ZelpPrintImage(cups_raster_t* ras, cups_page_header2_t* header, ZELP_Init_Setting* settings);
-
-// Reads the page's lines into one buffer (release with free()), or null
-// after "ERROR: Unable to allocate memory". Lines the stream no longer holds
-// are left blank: white at every depth, so that they print no dots.
-unsigned char* CUPS_GetImageData(cups_raster_t* ras, const cups_page_header2_t* header);
 
 // Turns, grey-reduces and two-levels the page image, then takes out its
 // bitmap (release with free()), or null.

@@ -21,8 +21,16 @@ void writeBand(const unsigned char* rows, int64_t lDelta, int rowCount) {
     fwrite(rows, 1, static_cast<size_t>(lDelta) * static_cast<size_t>(rowCount), stdout);
 }
 
+// Rows are whole 32-bit words (lDelta is a multiple of 4 for every page
+// bitmap), looked at a word at a time; any tail byte by byte.
 bool rowIsBlank(const unsigned char* row, int64_t lDelta) {
-    for (int64_t i = 0; i < lDelta; ++i) {
+    int64_t i = 0;
+    for (; i + 4 <= lDelta; i += 4) {
+        uint32_t word;
+        memcpy(&word, row + i, sizeof word);
+        if (word != 0) return false;
+    }
+    for (; i < lDelta; ++i) {
         if (row[i] != 0) return false;
     }
     return true;

@@ -8,6 +8,7 @@
 
 #include "page_image.h"
 #include "page_loop.h"
+#include "page_read.h"
 #include "zelp_cancel.h"
 #include "zelp_commands.h"
 #include "zelp_settings.h"

@@ -390,7 +390,7 @@ Picture DrawReceipt(int width) {
 
 const std::vector<std::string>& PatternNames() {
     static const std::vector<std::string> names = {"gradient", "checker", "noise", "bars",
-                                                   "receipt"};
+                                                   "receipt", "page"};
     return names;
 }
 
@@ -417,6 +417,25 @@ bool MakePattern(const std::string& name, int width, int height, uint32_t seed, 
     } else if (name == "noise") {
         std::mt19937 rng(seed);  // mt19937's sequence is fixed by the standard
         for (uint8_t& v : p.pixels) v = uint8_t(rng() >> 24);
+    } else if (name == "page") {
+        // A long receipt's mix, in bands of 200 rows: diagonal gradients,
+        // text-like black blocks on white, and noise.
+        std::mt19937 rng(seed);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const int band = (y / 200) % 3;
+                uint8_t v = 255;
+                if (band == 0) {
+                    v = uint8_t((x + y) & 0xFF);
+                } else if (band == 1) {
+                    const bool glyph = (x / 6) % 7 != 6 && (y / 12) % 2 == 0 && (x * 7 + y * 3) % 5 != 0;
+                    v = glyph ? 0 : 255;
+                } else {
+                    v = uint8_t(rng() >> 24);
+                }
+                *p.At(x, y) = v;
+            }
+        }
     } else if (name == "bars") {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) *p.At(x, y) = uint8_t((x * 16 / width) * 17);

@@ -50,6 +50,8 @@ std::string Ean13Modules(const std::string& thirteenDigits);
 //   checker   8 x 8 black and white squares, black at the top left
 //   noise     random grey levels from `seed` (the same seed, the same picture)
 //   bars      16 vertical bars stepping from black to white
+//   page      a long page's mix in 200-row bands: gradients, text-like
+//             black blocks, noise (from `seed`)
 //   receipt   the sample shop receipt, `width` wide (576 when 0), as tall as
 //             its content unless `height` is given; below 240 wide it is
 //             drawn 240 wide and cut
