@@ -8,6 +8,8 @@
 
 namespace {
 
+uint64_t g_copyLimit = UINT64_MAX;
+
 // GS v 0 m xL xH yL yH: normal mode, no doubling; width and rows filled in.
 const unsigned char kRasterBlockHeader[kBandHeaderBytes] = {0x1D, 0x76, 0x30, 0x00, 0x00, 0x00, 0x00, 0x00};
 
@@ -56,12 +58,17 @@ int32_t RowsToSend(const unsigned char* bitmap, int64_t lDelta, int32_t cy, int3
     return cy - blank;
 }
 
+void SetCopyLimit(uint64_t copies) {
+    g_copyLimit = copies;
+}
+
 int SendPageBitmap2Printer(const cups_page_header2_t* header, const ZELP_Init_Setting* settings,
                            const unsigned char* bitmap, const int64_t* /*cjBits*/, const int64_t* lDelta,
                            const int32_t* /*cx*/, const int32_t* cy) {
     const int32_t printLineCount = RowsToSend(bitmap, *lDelta, *cy, settings->BlankSpace);
     // A 64-bit counter: NumCopies 4,294,967,295 must end, not wrap.
-    for (uint64_t copy = 1; copy <= header->NumCopies; ++copy) {
+    const uint64_t copies = header->NumCopies < g_copyLimit ? header->NumCopies : g_copyLimit;
+    for (uint64_t copy = 1; copy <= copies; ++copy) {
         WriteBitmapBands(bitmap, *lDelta, printLineCount);
         fflush(stdout);
     }

@@ -23,6 +23,10 @@ void WriteBitmapBands(const unsigned char* bitmap, int64_t lDelta, int32_t rows)
 // BlankSpace is on.
 int32_t RowsToSend(const unsigned char* bitmap, int64_t lDelta, int32_t cy, int32_t blankSpace);
 
+// Caps the copies of each page (default: as many as the header asks for,
+// up to 4,294,967,295); the fuzz harness keeps runs short with it.
+void SetCopyLimit(uint64_t copies);
+
 // Writes the page bitmap once per copy in the page header, flushing after
 // each copy. Always returns 0.
 int SendPageBitmap2Printer(const cups_page_header2_t* header, const ZELP_Init_Setting* settings,

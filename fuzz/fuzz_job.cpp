@@ -1,5 +1,6 @@
 // Whole job on an in-memory raster stream: the fourteen option values come
-// from the first bytes, the rest is the stream. Printer bytes go to a sink.
+// from the first bytes, the rest is the stream. Printer bytes go to a sink;
+// the filter's messages stay on stderr beside libFuzzer's own.
 #include <cups/raster.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "page_image.h"
 #include "page_loop.h"
 #include "page_read.h"
+#include "raster_bands.h"
 #include "zelp_cancel.h"
 #include "zelp_commands.h"
 #include "zelp_settings.h"
@@ -18,6 +20,7 @@ namespace {
 constexpr size_t kOptionBytes = 14;
 // Small buffers keep a run fast; the real limit is exercised by the tests.
 constexpr int64_t kFuzzPageLimit = int64_t{4} << 20;
+constexpr uint64_t kFuzzCopyLimit = 3;
 
 struct Input {
     const uint8_t* data;
@@ -48,8 +51,8 @@ void settingsFromBytes(const uint8_t* bytes, ZELP_Init_Setting* settings) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (freopen("/dev/null", "w", stdout) == nullptr) return 1;
-    if (freopen("/dev/null", "w", stderr) == nullptr) return 1;
     SetPageBufferLimit(kFuzzPageLimit);
+    SetCopyLimit(kFuzzCopyLimit);
     return 0;
 }
 
