@@ -5,7 +5,8 @@
 # printer would receive.
 #
 # Output: out/demo/receipt.ras (the raster page), out/demo/receipt.png (the
-# picture on it), out/demo/receipt.bin (the printer bytes) and
+# picture on it), out/demo/receipt.bin (the printer bytes),
+# out/demo/receipt-preview.png (those bytes drawn as paper) and
 # out/demo/filter.log (the filter's messages).
 set -euo pipefail
 
@@ -14,22 +15,7 @@ root=$(pwd)
 started=$(date +%s.%N)
 
 # --- packages, only those missing -----------------------------------------
-packages=(build-essential cmake pkg-config libcups2-dev libcupsimage2-dev libpng-dev
-          cups-ppdc cups-client libgtest-dev)
-missing=()
-for p in "${packages[@]}"; do
-    state=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    if [[ $state != "install ok installed" ]]; then
-        missing+=("$p")
-    fi
-done
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    sudo=()
-    if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
-    "${sudo[@]}" apt-get update
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+scripts/install-deps.sh
 
 # --- build ------------------------------------------------------------------
 cmake --preset default
@@ -38,8 +24,9 @@ cmake --build --preset default -j2
 build=$root/build/default
 filter=$build/filter/raster_to_ZELP
 rasterwrite=$build/tools/zelp-rasterwrite
+preview=$build/tools/escpos/escpos-preview
 ppd=$build/ppd/zelp80.ppd
-for f in "$filter" "$rasterwrite" "$ppd"; do
+for f in "$filter" "$rasterwrite" "$preview" "$ppd"; do
     if [[ ! -e $f ]]; then
         echo "demo: $f was not built" >&2
         exit 1
@@ -64,17 +51,19 @@ fi
 
 # --- summary ------------------------------------------------------------------
 pages=$(grep -c '^PAGE:' "$out/filter.log" || true)
-# Walks the output command by command, so bytes inside raster data never count.
-counts=$("$rasterwrite" --count-escpos "$out/receipt.bin")
-field() { tr ' ' '\n' <<<"$counts" | sed -n "s/^$1=//p"; }
+# Decodes the output command by command, so bytes inside raster data never
+# count, and draws the paper as the printer would print it.
+counts=$("$preview" --summary -o "$out/receipt-preview.png" "$out/receipt.bin")
+field() { sed -n "s/^$1: //p" <<<"$counts"; }
 seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 ended=$(date +%s.%N)
 
 echo
 echo "Sample receipt printed to $out/receipt.bin"
 printf '  pages          %s\n' "$pages"
-printf '  raster bands   %s (%s dot rows)\n' "$(field bands)" "$(field rows)"
+printf '  raster bands   %s (%s dot rows)\n' "$(field bands)" "$(field dot_rows)"
 printf '  bytes written  %s\n' "$(stat -c %s "$out/receipt.bin")"
 printf '  filter time    %s s\n' "$(seconds "$job_started" "$job_ended")"
 printf '  total time     %s s (packages, build and job)\n' "$(seconds "$started" "$ended")"
-echo "  picture        $out/receipt.png"
+echo "  picture        $out/receipt.png (the page as drawn)"
+echo "  preview        $out/receipt-preview.png (the paper as the printer prints it)"

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "draw.h"
-#include "escpos_count.h"
 #include "page_builder.h"
 #include "picture.h"
 
@@ -16,7 +15,6 @@ namespace {
 
 const char kUsage[] =
     "Usage: zelp-rasterwrite (--pattern NAME | --input FILE) [options] -o OUT.ras\n"
-    "       zelp-rasterwrite --count-escpos FILE\n"
     "\n"
     "Makes a CUPS raster stream (uncompressed, version 3) showing a picture.\n"
     "\n"
@@ -55,11 +53,6 @@ const char kUsage[] =
     "  -o FILE                where the stream goes; - for standard output\n"
     "  --picture-out FILE     also save the page's picture (.pgm: PGM, else PNG)\n"
     "\n"
-    "Counting:\n"
-    "  --count-escpos FILE    walk printer output command by command and print\n"
-    "                         commands=N bands=N rows=N raster_bytes=N cuts=N\n"
-    "                         inits=N bytes=N; fails on any byte that starts no\n"
-    "                         known command\n"
     "\n"
     "Errors go to standard error as \"zelp-rasterwrite: ...\", exit status 1.\n";
 
@@ -79,30 +72,6 @@ bool ParseNumber(const char* text, uint64_t lo, uint64_t hi, uint64_t* value) {
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes) {
-    FILE* f = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
-    const bool ok = std::ferror(f) == 0;
-    if (f != stdin) std::fclose(f);
-    return ok;
-}
-
-int CountMode(const std::string& path) {
-    std::string bytes;
-    if (!ReadWholeFile(path, &bytes)) return Error(path + ": " + std::strerror(errno));
-    zelp::EscposCounts c;
-    std::string why;
-    if (!zelp::CountEscpos(bytes, &c, &why)) return Error(path + ": " + why);
-    std::printf("commands=%llu bands=%llu rows=%llu raster_bytes=%llu cuts=%llu inits=%llu "
-                "bytes=%zu\n",
-                (unsigned long long)c.commands, (unsigned long long)c.bands,
-                (unsigned long long)c.rasterRows, (unsigned long long)c.rasterBytes,
-                (unsigned long long)c.cuts, (unsigned long long)c.inits, bytes.size());
-    return 0;
-}
 
 }  // namespace
 
@@ -130,9 +99,6 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
-        } else if (arg == "--count-escpos") {
-            if (value == nullptr) return Error("--count-escpos needs a file");
-            return CountMode(value);
         } else if (arg == "--pattern") {
             if (!text(&pattern)) return Error(bad + "a pattern name");
         } else if (arg == "--input") {

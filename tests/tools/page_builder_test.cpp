@@ -2,7 +2,6 @@
 // printer-output walker that the demo counts bands with.
 #include <gtest/gtest.h>
 
-#include "escpos_count.h"
 #include "page_builder.h"
 
 namespace {
@@ -129,40 +128,6 @@ TEST(PageBuilder, StreamsRepeatTruncateAndEnd) {
     EXPECT_FALSE(zelp::BuildStream(page, {1, 25, false}, &stream, &error));
     EXPECT_FALSE(zelp::BuildStream(page, {1, 1, true}, &stream, &error));
     EXPECT_FALSE(zelp::BuildStream(page, {0, 0, false}, &stream, &error));
-}
-
-std::string Str(const Bytes& b) { return std::string(b.begin(), b.end()); }
-
-TEST(EscposCount, WalksEveryCommandTheFilterSends) {
-    // Raster data that itself looks like a GS v 0 header and an ESC i cut.
-    const Bytes band = {0x1D, 0x76, 0x30, 0x00, 0x04, 0x00, 0x02, 0x00,
-                        0x1D, 0x76, 0x30, 0x00, 0x1B, 0x69, 0x1B, 0x69};
-    const Bytes job = {0x1B, 0x40, 0x1B, 0x64, 0x01, 0x1B, 0x70, 0x00, 0x10, 0x32,  // init, feed, drawer
-                       0x1F, 0x1B, 0x1F, 0x80, 0x04, 0x05, 0x06, 0x44,              // black-mark mode
-                       0x1F, 0x1B, 0x1F, 0x82, 0x04, 0x05, 0x06, 0x00, 0x08,        // height
-                       0x1D, 0x28, 0x46, 0x04, 0x00, 0x01, 0x00, 0x2D, 0x00,        // GS ( F
-                       0x1F, 0x1B, 0x1F, 0x81, 0x04, 0x05, 0x06, 0x02, 0x8A,        // distance
-                       0x1C, 0x70, 0x02, 0x00};                                     // logo
-    const Bytes end = {0x1B, 0x64, 0x0A, 0x1B, 0x64, 0x04, 0x1B, 0x69, 0x0E, 0x0C, 0x1B, 0x6D,
-                       0x1B, 0x42, 0x03, 0x01};
-    const std::string stream = Str(job) + Str(band) + Str(band) + Str(end);
-    zelp::EscposCounts c;
-    std::string error;
-    ASSERT_TRUE(zelp::CountEscpos(stream, &c, &error)) << error;
-    EXPECT_EQ(c.bands, 2u);
-    EXPECT_EQ(c.rasterRows, 4u);
-    EXPECT_EQ(c.rasterBytes, 16u);
-    EXPECT_EQ(c.cuts, 2u);
-    EXPECT_EQ(c.inits, 1u);
-    EXPECT_EQ(c.commands, 8u + 2u + 7u);
-
-    const std::string broken[] = {
-        Str(job) + "\x42",                                  // no command starts with 0x42
-        Str(band).substr(0, 12),                            // band cut short
-        Str({0x1F, 0x1B, 0x1F, 0x83, 0x04, 0x05, 0x06, 0}), // unknown black-mark command
-        Str({0x1B, 0x64}),                                  // feed without its count
-    };
-    for (const std::string& b : broken) EXPECT_FALSE(zelp::CountEscpos(b, &c, &error)) << error;
 }
 
 }  // namespace
