@@ -15,3 +15,13 @@ target_compile_options(Cups::cups INTERFACE -Wno-deprecated-declarations)
 
 execute_process(COMMAND ${CUPS_CONFIG} --serverbin OUTPUT_VARIABLE CUPS_SERVERBIN OUTPUT_STRIP_TRAILING_WHITESPACE)
 execute_process(COMMAND ${CUPS_CONFIG} --datadir OUTPUT_VARIABLE CUPS_DATADIR OUTPUT_STRIP_TRAILING_WHITESPACE)
+
+# Where CUPS looks for filters (filter/ below ServerBin) and drivers (model/
+# below DataDir). By default the absolute folders that cups-config names, so
+# an install lands where the system's CUPS looks whatever CMAKE_INSTALL_PREFIX
+# is (DESTDIR still applies). A relative path puts them under the prefix
+# instead, e.g. -DZELP_CUPS_SERVERBIN=lib/cups -DZELP_CUPS_DATADIR=share/cups.
+set(ZELP_CUPS_SERVERBIN "${CUPS_SERVERBIN}" CACHE STRING
+    "CUPS ServerBin to install the filter under (relative: under the install prefix)")
+set(ZELP_CUPS_DATADIR "${CUPS_DATADIR}" CACHE STRING
+    "CUPS DataDir to install the PPD files under (relative: under the install prefix)")

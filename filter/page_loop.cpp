@@ -22,6 +22,9 @@ int ZelpPrintFlow(cups_raster_t* ras, ZELP_Init_Setting* settings) {
         }
         if (Canceled) break;
         ZelpPageSetup(*settings);
+        // The record points at the loop's header only while the loop runs;
+        // it is set back to null before the loop returns.
+        // cppcheck-suppress autoVariables
         settings->pageHeader = &header;
         ++page;
         fprintf(stderr, "PAGE: %d %d\n", page, header.NumCopies);

@@ -127,7 +127,7 @@ inline void ReadSettingsFromPpd(ppd_file_t* ppd, const char* options, ZELP_Init_
     if (count > 0) cupsMarkOptions(ppd, count, list);
     cupsFreeOptions(count, list);
 
-    memset(settings, 0, sizeof *settings);
+    *settings = ZELP_Init_Setting{};
     settings->modelNumber = ppd->model_number;
     getPageWidthPageHeight(ppd, settings);
     settings->Cutting = getOptionChoiceIndex("Cutting", ppd);
@@ -150,7 +150,7 @@ inline void ReadSettingsFromPpd(ppd_file_t* ppd, const char* options, ZELP_Init_
 // after an "ERROR: " line when there is no usable PPD file; nothing is
 // written to standard output either way.
 inline int GetPrinterSettings(const char* options, ZELP_Init_Setting* settings) {
-    memset(settings, 0, sizeof *settings);
+    *settings = ZELP_Init_Setting{};
     const char* path = getenv("PPD");
     if (path == nullptr || *path == '\0') {
         fputs("ERROR: The PPD environment variable is not set; cannot read the printer options\n", stderr);

@@ -30,8 +30,9 @@ void runStep(CxImage& image, Bytes& in) {
         case 2: image.Threshold(in.next()); break;
         case 3: image.Dither(static_cast<int8_t>(in.next()) % 10); break;
         case 4: {
-            const int64_t x = static_cast<int8_t>(in.next());
-            const int64_t y = static_cast<int8_t>(in.next());
+            // Coordinates from -128 to 127: outside the image as often as in.
+            const int64_t x = int64_t{in.next()} - 128;
+            const int64_t y = int64_t{in.next()} - 128;
             image.SetPixelIndex(x, y, in.next());
             image.SetPixelColor(x, y, tagRGBQUAD{in.next(), in.next(), in.next(), in.next()}, in.next() & 1);
             (void)image.GetPixelColor(x, y, true);

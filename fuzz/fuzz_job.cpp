@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < kOptionBytes) return 0;
     ZELP_Init_Setting settings;
-    memset(&settings, 0, sizeof settings);
+    settings = ZELP_Init_Setting{};
     settingsFromBytes(data, &settings);
     Input in{data + kOptionBytes, size - kOptionBytes, 0};
     Canceled = 0;

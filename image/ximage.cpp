@@ -20,9 +20,10 @@ void* AllocateZeroedBlock(uint64_t bytes) {
     void* block = std::calloc(1, bytes);
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     if (block != nullptr && bytes >= 2 * kHugePageBytes) {
-        const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
-        const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHugePageBytes - 1);
-        if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+        // The whole huge pages inside the block.
+        const uint64_t lead = (kHugePageBytes - reinterpret_cast<uintptr_t>(block) % kHugePageBytes) % kHugePageBytes;
+        const uint64_t span = (bytes - lead) / kHugePageBytes * kHugePageBytes;
+        if (span > 0) madvise(static_cast<uint8_t*>(block) + lead, span, MADV_HUGEPAGE);
     }
 #endif
     return block;

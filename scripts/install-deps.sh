@@ -8,6 +8,7 @@ packages=(
   libcups2-dev libcupsimage2-dev libpng-dev
   cups-ppdc cups-client
   libgtest-dev valgrind
+  cups cups-filters ghostscript netpbm
 )
 if [ "$#" -gt 0 ]; then packages+=("$@"); fi
 

@@ -24,7 +24,7 @@ struct ReadCursor {
 ssize_t ReadFromString(void* ctx, unsigned char* buffer, size_t length) {
     auto* cursor = static_cast<ReadCursor*>(ctx);
     size_t n = std::min(length, cursor->bytes->size() - cursor->pos);
-    std::memcpy(buffer, cursor->bytes->data() + cursor->pos, n);
+    std::copy_n(cursor->bytes->begin() + static_cast<std::ptrdiff_t>(cursor->pos), n, buffer);
     cursor->pos += n;
     return static_cast<ssize_t>(n);
 }

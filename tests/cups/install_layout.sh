@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# cmake --install into a scratch DESTDIR, with a prefix that exists nowhere:
+# the filter must land in CUPS's filter folder with mode 0755, the PPDs
+# under CUPS's model folder, and nothing may be written outside DESTDIR.
+#   install_layout.sh CMAKE BUILD_DIR CUPS_SERVERBIN CUPS_DATADIR PPD_DIR
+# CUPS_SERVERBIN and CUPS_DATADIR as configured: absolute, or relative to
+# the install prefix.
+set -euo pipefail
+
+[ "$#" -eq 5 ] || { echo "usage: $0 CMAKE BUILD_DIR CUPS_SERVERBIN CUPS_DATADIR PPD_DIR" >&2; exit 2; }
+cmake=$1 build=$2 serverbin=$3 datadir=$4 ppd_dir=$5
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/zelp-install.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+dest=$scratch/dest
+prefix=/opt/zelp-install-test-prefix
+started=$scratch/started
+touch "$started"
+sleep 1 # file times have a resolution of a second on some file systems
+
+DESTDIR=$dest "$cmake" --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 ||
+  fail "cmake --install failed: $(tail -n 20 "$scratch/install.log")"
+
+# Where a configured folder ends up: absolute as it is, relative under the
+# prefix; DESTDIR in front of both.
+staged() {
+  case $1 in
+    /*) printf '%s%s\n' "$dest" "$1" ;;
+    *) printf '%s%s/%s\n' "$dest" "$prefix" "$1" ;;
+  esac
+}
+
+filter=$(staged "$serverbin")/filter/raster_to_ZELP
+if [ ! -f "$filter" ]; then
+  fail "no filter at $filter; installed: $(find "$dest" -name raster_to_ZELP)"
+fi
+mode=$(stat -c %a "$filter")
+[ "$mode" = 755 ] || fail "the filter has mode $mode, CUPS needs 755 (not writable by group or others)"
+# It is the filter, and it runs: without arguments it gives its usage line.
+usage=$("$filter" 2>&1 >/dev/null) && fail "the installed filter accepted no arguments"
+[ "$usage" = "ERROR: raster_to_ZELP job-id user title copies options [file]" ] ||
+  fail "the installed filter says: $usage"
+
+models=$(staged "$datadir")/model
+shopt -s nullglob
+built=("$ppd_dir"/*.ppd)
+[ "${#built[@]}" -ge 2 ] || fail "expected the PPD files of two models in $ppd_dir"
+for ppd in "${built[@]}"; do
+  name=$(basename "$ppd")
+  found=$(find "$models" -name "$name" 2>/dev/null || true)
+  [ -n "$found" ] || fail "$name is not under $models; installed at: $(find "$dest" -name "$name")"
+  [ "$(wc -l <<<"$found")" -eq 1 ] || fail "$name is installed more than once: $found"
+  cmp -s "$ppd" "$found" || fail "$found differs from the built $ppd"
+  [ "$(stat -c %a "$found")" = 644 ] || fail "$found has mode $(stat -c %a "$found"), expected 644"
+  echo "ok: ${found#"$dest"}"
+done
+echo "ok: ${filter#"$dest"} (mode $mode)"
+
+# DESTDIR is honoured: every file that the install lists is under it, and
+# none was written at its real place.
+manifest=$build/install_manifest.txt
+[ -s "$manifest" ] || fail "cmake --install wrote no $manifest"
+while IFS= read -r path || [ -n "$path" ]; do
+  [ -e "$dest$path" ] || fail "the install lists $path, which is not under DESTDIR"
+  if [ -e "$path" ] && [ "$path" -nt "$started" ]; then
+    fail "$path was written outside DESTDIR"
+  fi
+done <"$manifest"
+staged_files=$(cd "$dest" && find . -type f | sed 's|^\.||' | sort)
+[ "$staged_files" = "$(sort "$manifest")" ] ||
+  fail "the files under DESTDIR differ from the install's list: $(diff <(echo "$staged_files") <(sort "$manifest"))"
+echo "ok: all $(grep -c "" "$manifest") installed files are under DESTDIR only"

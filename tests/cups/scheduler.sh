@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# A private scheduler: our own cupsd on 127.0.0.1, queues made with lpadmin
+# from our PPDs whose device is a raw printer of the test's own. What lp
+# prints (a PDF and a PNG) must reach the printer exactly as cupsfilter
+# makes it for the same file and options, and the job's options must change
+# the framing as the command tables say.
+source "$(dirname "$0")/common.sh"
+
+init_work sched
+setup_cups_tree
+ppd80=$ZELP_PPD_DIR/zelp80.ppd
+ppd58=$ZELP_PPD_DIR/zelp58.ppd
+[ -r "$ppd80" ] && [ -r "$ppd58" ] || fail "zelp80.ppd and zelp58.ppd are needed in $ZELP_PPD_DIR"
+
+# A receipt as a PNG: text, then a grey ramp, as wide as the 80 mm head.
+png=$WORK/receipt.png
+printf 'ZELP TEST RECEIPT\n\nCoffee        2.50\nCroissant     1.80\n\nTOTAL         4.30\n' |
+  pbmtext | pamscale -xsize 576 2>/dev/null >"$WORK/text.pgm"
+pgmramp -lr 576 60 | pamcat -tb "$WORK/text.pgm" - | pnmtopng >"$png" ||
+  fail "netpbm cannot make the test PNG"
+pdf=$(cups_test_page)
+
+start_rawprinter "$WORK/printer"
+start_cupsd
+
+# The installed layout (model/zelp/ under the data folder) is what the
+# scheduler's driver list shows.
+# The driver list comes from a helper that the scheduler runs; on a busy
+# machine its first answer has been seen to fail ("Bad file descriptor").
+drivers=""
+for attempt in 1 2 3; do
+  drivers=$(lpinfo -h "$CUPS_HOST" -m 2>"$WORK/lpinfo.err") && break
+  log "lpinfo -m failed (attempt $attempt): $(cat "$WORK/lpinfo.err")"
+  drivers=""
+  sleep 1
+done
+[ -n "$drivers" ] || fail "lpinfo -m gives no driver list"
+for ppd in "${ZELP_PPDS[@]}"; do
+  grep -q "^zelp/$(basename "$ppd") " <<<"$drivers" ||
+    fail "lpinfo -m does not list zelp/$(basename "$ppd")"
+done
+
+device="socket://127.0.0.1:$RAW_PORT"
+lpadmin -h "$CUPS_HOST" -p zelp -E -v "$device" -P "$ppd80" 2>"$WORK/lpadmin.log" ||
+  fail "lpadmin -P failed: $(cat "$WORK/lpadmin.log")"
+lpadmin -h "$CUPS_HOST" -p zelp58 -E -v "$device" -m zelp/zelp58.ppd 2>"$WORK/lpadmin.log" ||
+  fail "lpadmin -m failed: $(cat "$WORK/lpadmin.log")"
+lpstat -h "$CUPS_HOST" -p zelp | grep -q 'enabled' || fail "queue zelp is not enabled"
+
+# The jobs: queue, file, options. Each reaches the printer as connection
+# number (row index + 1), since the jobs go one after the other.
+jobs=(
+  "zelp   $pdf"
+  "zelp   $png"
+  "zelp   $pdf Cutting=7"
+  "zelp   $pdf Cutting=0"
+  "zelp   $png Cutting=11 Beeper=3 CashDrawer=6 FeedDist_B=2 FeedDist=19 Logo=1 Logo_A=2"
+  "zelp   $png CashDrawer=3 BMSetting=1 BMHeight=3 BMOffset=10 BMDistance=10 ImageAlgorithm=1"
+  "zelp   $pdf BMSetting=2 Cutting=14 Beeper=9"
+  "zelp58 $pdf"
+)
+declare -A received
+n=0
+for row in "${jobs[@]}"; do
+  read -r queue file options <<<"$row"
+  n=$((n + 1))
+  read -ra pairs <<<"${options:-}"
+  opts=()
+  for pair in "${pairs[@]}"; do opts+=(-o "$pair"); done
+  what="job $n: $queue $(basename "$file") ${options:-(defaults)}"
+
+  reply=$(lp -h "$CUPS_HOST" -d "$queue" "${opts[@]}" "$file") || fail "$what: lp failed"
+  [[ $reply =~ request\ id\ is\ $queue-([0-9]+) ]] || fail "$what: lp said: $reply"
+  id=${BASH_REMATCH[1]}
+  wait_job_finished "$queue" "$id"
+  got=$(wait_for_job_bytes "$n" 10)
+  received[$n]=$got
+
+  ppd=$ppd80
+  [ "$queue" = zelp58 ] && ppd=$ppd58
+  want=$WORK/cupsfilter-$n.prn
+  run_cupsfilter "$ppd" "$want" "$file" "${opts[@]}"
+  cmp -s "$got" "$want" ||
+    fail "$what: the printer received $(stat -c %s "$got") bytes that differ from cupsfilter's $(stat -c %s "$want") ($(cmp "$got" "$want" 2>&1 | head -n 1))"
+
+  load_settings "$ppd" "${pairs[@]}"
+  check_receipt "$got" "$(ppd_width_bytes "$ppd")" "$what"
+done
+
+# Cutting=7 against Cutting=0 on the same page: the same raster, the same
+# start, and the page end gains the feed and cut, 1B 64 04 1B 69.
+decode_stream "${received[3]}"
+raster7=$(head -c "$AFTER_LAST_BAND" "${received[3]}" | hex_of)
+tail7=$(stream_tail_hex "${received[3]}")
+decode_stream "${received[4]}"
+raster0=$(head -c "$AFTER_LAST_BAND" "${received[4]}" | hex_of)
+tail0=$(stream_tail_hex "${received[4]}")
+[ "$raster7" = "$raster0" ] || fail "Cutting changed more than the page end"
+[ "$tail7" = "${tail0}1b64041b69" ] ||
+  fail "Cutting=7 ends with $tail7, Cutting=0 with $tail0: expected the difference 1b64041b69"
+log "ok: Cutting=7 and Cutting=0 differ only by the cut at the page end"
+
+# The threshold (job 6) and error diffusion (job 5) render the same PNG
+# differently, and only the raster differs from what the framing explains.
+decode_stream "${received[5]}"
+dots5=${SUMMARY[dots_set]}
+decode_stream "${received[6]}"
+dots6=${SUMMARY[dots_set]}
+[ "$dots5" != "$dots6" ] || fail "ImageAlgorithm=1 printed the same dots as error diffusion"
+log "ok: threshold and error diffusion print different dots ($dots6 and $dots5)"
