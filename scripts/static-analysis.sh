@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build/default}
 [ -f "$build/compile_commands.json" ] || { echo "no $build/compile_commands.json: configure first" >&2; exit 2; }
 
-sources=$(git ls-files 'image/*.cpp' 'filter/*.cpp' 'tools/*.cpp' 'fuzz/*.cpp')
+sources=$(git ls-files 'image/*.cpp' 'filter/*.cpp' 'tools/*.cpp' 'fuzz/*.cpp' 'bench/*.cpp')
 
 echo "=== cppcheck"
 cppcheck --quiet --error-exitcode=1 --std=c++17 --language=c++ \
