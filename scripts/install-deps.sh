@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libcups2-dev libcupsimage2-dev libpng-dev
   cups-ppdc cups-client
-  libgtest-dev valgrind
+  libgtest-dev libbenchmark-dev valgrind
   cups cups-filters ghostscript netpbm
 )
 if [ "$#" -gt 0 ]; then packages+=("$@"); fi

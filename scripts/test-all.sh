@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Sets the machine up and runs every test: the optimised build and the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, each through CTest.
-# Under CI (CI=true) warnings are errors.
+# cppcheck and clang-tidy look over our code first. Under CI (CI=true)
+# warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh clang-tidy cppcheck
 
 if [ "${CI:-}" = "true" ]; then
   presets=(ci ci-asan)
@@ -15,8 +16,13 @@ fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in "${presets[@]}"; do
-  echo "=== ${preset}: configure and build"
+  echo "=== ${preset}: configure"
   cmake --preset "$preset"
+  if [ "$preset" = "${presets[0]}" ]; then
+    echo "=== static analysis"
+    scripts/static-analysis.sh "build/${preset}"
+  fi
+  echo "=== ${preset}: build"
   cmake --build --preset "$preset" -j"$jobs"
   echo "=== ${preset}: tests"
   ctest --preset "$preset" -j"$jobs"
