@@ -83,6 +83,11 @@ inline RotationFrame FrameFor(float angle, int32_t width, int32_t height) {
 // Returns false, touching nothing, for any other turn.
 bool RotateSeparable(CxImage& source, CxImage& target, const RotationFrame& frame);
 
+// Floyd-Steinberg error diffusion of an 8-bit grey image into the 1-bit
+// `result` (zeroed, same size), with the progress and escape handling of
+// the row loop; the grey image's own pixels are left as they were.
+void DitherFloydSteinbergGrey(CxImage& grey, CxImage& result);
+
 }  // namespace cximage_detail
 
 #endif

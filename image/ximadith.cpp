@@ -1,8 +1,6 @@
 // Reduction to black and white by error diffusion or an ordered matrix.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <vector>
 
 #include "ximadef.h"
 #include "ximage.h"
@@ -91,81 +89,6 @@ bool OrderedWhite(int64_t method, int32_t value, int64_t x, int64_t y) {
     return kThresholds[y & 3][x & 3] < value;
 }
 
-// Floyd-Steinberg straight on 8-bit grey rows: every pixel receives the
-// same clamped additions, in the same order, as on the per-pixel route.
-// Working values live in two row buffers with a margin on each side, so
-// shares that fall off the image land in the margins and are dropped there;
-// shares and clamps come from tables. The grey image itself is only read,
-// as nothing looks at its working values afterwards.
-class FloydSteinbergRows {
-public:
-    FloydSteinbergRows(CxImage& grey, CxImage& result)
-        : grey_(grey), result_(result), width_(grey.GetWidth()),
-          cur_(static_cast<size_t>(width_) + 3), next_(static_cast<size_t>(width_) + 3) {
-        for (int e = kMinError; e <= kMaxError; ++e) {
-            shares_[e - kMinError] = Shares{static_cast<int16_t>(7 * e / 16), static_cast<int16_t>(3 * e / 16),
-                                            static_cast<int16_t>(5 * e / 16), static_cast<int16_t>(e / 16)};
-        }
-        for (int v = -kClampBias; v < kClampSize - kClampBias; ++v) clamp_[v + kClampBias] = ClampToByte(v);
-        Load(0, next_);
-    }
-
-    void Row(int64_t y) {
-        cur_.swap(next_);
-        Load(y + 1, next_);
-        uint8_t* out = result_.GetBits(static_cast<uint64_t>(y));
-        int v = cur_[1];
-        int belowLeft = next_[0];  // next[x - 1], waiting for its last share
-        int below = next_[1];      // next[x], holding its share from x - 1
-        int64_t x = 0;
-        const auto step = [&](unsigned& bits) {
-            const bool white = v > 128;
-            bits = (bits << 1) | (white ? 1u : 0u);
-            const Shares& sh = shares_[(white ? v - 255 : v) - kMinError];
-            next_[static_cast<size_t>(x)] = clamp_[belowLeft + sh.s3 + kClampBias];
-            belowLeft = clamp_[below + sh.s5 + kClampBias];
-            below = clamp_[next_[static_cast<size_t>(x + 2)] + sh.s1 + kClampBias];
-            v = clamp_[cur_[static_cast<size_t>(x + 2)] + sh.s7 + kClampBias];
-            ++x;
-        };
-        for (int64_t byte = 0; byte < width_ / 8; ++byte) {
-            unsigned bits = 0;
-            for (int k = 0; k < 8; ++k) step(bits);
-            out[byte] = static_cast<uint8_t>(bits);
-        }
-        const int tail = static_cast<int>(width_ & 7);
-        if (tail != 0) {
-            unsigned bits = 0;
-            for (int k = 0; k < tail; ++k) step(bits);
-            out[width_ >> 3] = static_cast<uint8_t>(bits << (8 - tail));
-        }
-        next_[static_cast<size_t>(width_)] = static_cast<uint8_t>(belowLeft);
-    }
-
-private:
-    struct Shares {
-        int16_t s7, s3, s5, s1;
-    };
-    static constexpr int kMinError = -127;  // white leaves at most 129 - 255
-    static constexpr int kMaxError = 128;   // black leaves at most 128
-    static constexpr int kClampBias = 128;  // a share moves a level by -55 .. +56
-    static constexpr int kClampSize = 512;
-
-    // Row y's grey levels into buf[1 .. width]; past the last row, a row
-    // whose shares are simply never read.
-    void Load(int64_t y, std::vector<uint8_t>& buf) {
-        if (y < grey_.GetHeight()) memcpy(buf.data() + 1, grey_.GetBits(static_cast<uint64_t>(y)), width_);
-    }
-
-    CxImage& grey_;
-    CxImage& result_;
-    int64_t width_;
-    std::vector<uint8_t> cur_;
-    std::vector<uint8_t> next_;
-    Shares shares_[kMaxError - kMinError + 1];
-    uint8_t clamp_[kClampSize];
-};
-
 void DitherRow(CxImage& grey, CxImage& result, int64_t method, int64_t y) {
     const int64_t width = grey.GetWidth();
     if (method == 1 || method == 7) {
@@ -206,8 +129,7 @@ bool CxImage::Dither(int64_t method) {
     }
     const bool floydSteinberg = method < 1 || method > 7;
     if (floydSteinberg && GetBpp() == 8) {
-        FloydSteinbergRows rows(*this, result);
-        cximage_detail::ForEachRow(*this, GetHeight(), [&](int64_t y) { rows.Row(y); });
+        cximage_detail::DitherFloydSteinbergGrey(*this, result);
     } else {
         cximage_detail::ForEachRow(*this, GetHeight(),
                                    [&](int64_t y) { DitherRow(*this, result, method, y); });
