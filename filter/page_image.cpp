@@ -44,16 +44,32 @@ void reportTooWide(int64_t lDelta) {
 
 }  // namespace
 
-void HandlerDiff2Blank(unsigned char* bitmap, int64_t lDelta, int32_t cx, int32_t cy) {
+namespace {
+
+// Sets (or clears) every bit of every row from bit position cx onwards:
+// whole padding bytes, then the rest of the last byte the width uses.
+void fillPaddingBits(unsigned char* bitmap, int64_t lDelta, int32_t cx, int32_t cy, bool set) {
     const int64_t pad = lDelta * 8 - cx;
     if (pad <= 0) return;
     const int64_t full = pad / 8;
     const int rest = static_cast<int>(pad % 8);
     for (int64_t r = 0; r < cy; ++r) {
         const int64_t end = (r + 1) * lDelta;
-        memset(bitmap + end - full, 0xFF, static_cast<size_t>(full));
-        if (rest > 0) bitmap[end - full - 1] |= g_bitHelpMask[rest];
+        memset(bitmap + end - full, set ? 0xFF : 0x00, static_cast<size_t>(full));
+        if (rest == 0) continue;
+        unsigned char& last = bitmap[end - full - 1];
+        last = static_cast<unsigned char>(set ? (last | g_bitHelpMask[rest]) : (last & ~g_bitHelpMask[rest]));
     }
+}
+
+}  // namespace
+
+void HandlerDiff2Blank(unsigned char* bitmap, int64_t lDelta, int32_t cx, int32_t cy) {
+    fillPaddingBits(bitmap, lDelta, cx, cy, true);
+}
+
+void ClearBitsRightOfWidth(unsigned char* bitmap, int64_t lDelta, int32_t cx, int32_t cy) {
+    fillPaddingBits(bitmap, lDelta, cx, cy, false);
 }
 
 void ReveseBitmap(unsigned char* bitmap, int64_t length) {
@@ -65,18 +81,6 @@ void ReveseBitmap(unsigned char* bitmap, int64_t length) {
         memcpy(bitmap + i, &word, sizeof word);
     }
     for (; i < length; ++i) bitmap[i] = static_cast<unsigned char>(~bitmap[i]);
-}
-
-void ClearBitsRightOfWidth(unsigned char* bitmap, int64_t lDelta, int32_t cx, int32_t cy) {
-    const int64_t pad = lDelta * 8 - cx;
-    if (pad <= 0) return;
-    const int64_t full = pad / 8;
-    const int rest = static_cast<int>(pad % 8);
-    for (int64_t r = 0; r < cy; ++r) {
-        const int64_t end = (r + 1) * lDelta;
-        memset(bitmap + end - full, 0x00, static_cast<size_t>(full));
-        if (rest > 0) bitmap[end - full - 1] &= static_cast<unsigned char>(~g_bitHelpMask[rest]);
-    }
 }
 
 unsigned char* GetCxImageBinaryData(const ZELP_Init_Setting* settings, CxImage* image, int64_t* cjBits,

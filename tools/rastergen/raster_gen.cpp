@@ -29,6 +29,27 @@ ssize_t ReadFromString(void* ctx, unsigned char* buffer, size_t length) {
     return static_cast<ssize_t>(n);
 }
 
+// What a page of each depth declares about its colours.
+struct DepthModel {
+    uint32_t bitsPerPixel;
+    uint32_t bitsPerColor;
+    cups_cspace_t colorSpace;
+    uint32_t colors;
+};
+
+constexpr DepthModel kDepthModels[] = {
+    {1, 1, CUPS_CSPACE_K, 1},     {4, 4, CUPS_CSPACE_W, 1},      {8, 8, CUPS_CSPACE_W, 1},
+    {16, 16, CUPS_CSPACE_W, 1},   {24, 8, CUPS_CSPACE_RGB, 3},   {32, 8, CUPS_CSPACE_RGBA, 4},
+};
+
+// The odd depths that tests use to see pages refused declare 8-bit grey.
+const DepthModel& ModelFor(uint32_t bitsPerPixel) {
+    for (const DepthModel& model : kDepthModels) {
+        if (model.bitsPerPixel == bitsPerPixel) return model;
+    }
+    return kDepthModels[2];
+}
+
 }  // namespace
 
 cups_page_header2_t MakePageHeader(uint32_t width, uint32_t height, uint32_t bitsPerPixel,
@@ -54,38 +75,10 @@ cups_page_header2_t MakePageHeader(uint32_t width, uint32_t height, uint32_t bit
     h.cupsColorOrder = CUPS_ORDER_CHUNKED;
     h.cupsBorderlessScalingFactor = 1.0f;
 
-    switch (bitsPerPixel) {
-    case 1:
-        h.cupsBitsPerColor = 1;
-        h.cupsColorSpace = CUPS_CSPACE_K;
-        h.cupsNumColors = 1;
-        break;
-    case 4:
-        h.cupsBitsPerColor = 4;
-        h.cupsColorSpace = CUPS_CSPACE_W;
-        h.cupsNumColors = 1;
-        break;
-    case 16:
-        h.cupsBitsPerColor = 16;
-        h.cupsColorSpace = CUPS_CSPACE_W;
-        h.cupsNumColors = 1;
-        break;
-    case 24:
-        h.cupsBitsPerColor = 8;
-        h.cupsColorSpace = CUPS_CSPACE_RGB;
-        h.cupsNumColors = 3;
-        break;
-    case 32:
-        h.cupsBitsPerColor = 8;
-        h.cupsColorSpace = CUPS_CSPACE_RGBA;
-        h.cupsNumColors = 4;
-        break;
-    default:  // 8, and the odd depths tests use to see pages refused
-        h.cupsBitsPerColor = 8;
-        h.cupsColorSpace = CUPS_CSPACE_W;
-        h.cupsNumColors = 1;
-        break;
-    }
+    const DepthModel& model = ModelFor(bitsPerPixel);
+    h.cupsBitsPerColor = model.bitsPerColor;
+    h.cupsColorSpace = model.colorSpace;
+    h.cupsNumColors = model.colors;
     return h;
 }
 
