@@ -1,0 +1,230 @@
+#include "robust_harness.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+
+namespace zelp::test {
+
+namespace {
+
+int32_t Value(const std::optional<int32_t>& option) { return option.value_or(-1); }
+
+// A table entry, or nothing for an index outside the table.
+std::string Entry(const command* table, int count, int32_t index) {
+    if (index < 0 || index >= count) return "";
+    return ExpectedBytes().Add(table[index]).Bytes();
+}
+
+std::string Bytes(std::initializer_list<int> bytes) { return ExpectedBytes().Add(bytes).Bytes(); }
+
+// Black-mark parameters are 32-bit values that wrap; only their low bytes
+// go out.
+std::string BlackMarkSetup(int32_t setting, int32_t height, int32_t offset, int32_t distance) {
+    if (setting == 2) return Bytes({0x1F, 0x1B, 0x1F, 0x80, 0x04, 0x05, 0x06, 0x66});
+    if (setting != 1) return "";
+    const uint32_t h = static_cast<uint32_t>(height) + 5u;
+    const uint32_t n = static_cast<uint32_t>(offset) + 35u;
+    const int32_t d = static_cast<int32_t>(static_cast<uint32_t>(distance) * 50u + 150u);
+    const int32_t high = d / 256;  // truncated toward zero
+    return Bytes({0x1F, 0x1B, 0x1F, 0x80, 0x04, 0x05, 0x06, 0x44,                          //
+                  0x1F, 0x1B, 0x1F, 0x82, 0x04, 0x05, 0x06, 0x00, static_cast<int>(h & 0xFF),  //
+                  0x1D, 0x28, 0x46, 0x04, 0x00, 0x01, 0x00, static_cast<int>(n & 0xFF), 0x00,  //
+                  0x1F, 0x1B, 0x1F, 0x81, 0x04, 0x05, 0x06, high & 0xFF, d & 0xFF});
+}
+
+}  // namespace
+
+OptionDefaults JobOptions::Defaults() const {
+    OptionDefaults defaults;
+    const std::pair<const char*, const std::optional<int32_t>*> fields[] = {
+        {"Cutting", &Cutting},       {"FeedDist_B", &FeedDist_B},         {"FeedDist", &FeedDist},
+        {"Beeper", &Beeper},         {"CashDrawer", &CashDrawer},         {"Logo", &Logo},
+        {"Logo_A", &Logo_A},         {"ImageAlgorithm", &ImageAlgorithm}, {"BlankSpace", &BlankSpace},
+        {"PrintRotate", &PrintRotate}, {"BMSetting", &BMSetting},         {"BMHeight", &BMHeight},
+        {"BMOffset", &BMOffset},     {"BMDistance", &BMDistance},
+    };
+    for (const auto& [name, value] : fields) {
+        if (value->has_value()) defaults.emplace_back(name, std::to_string(**value));
+    }
+    return defaults;
+}
+
+std::string JobOptions::JobStart() const {
+    std::string bytes = ExpectedBytes().Add(printerInitializeCommand).Bytes();
+    bytes += Entry(feedCommand, kFeedCommandCount, Value(FeedDist_B));
+    if (Value(CashDrawer) <= 3) bytes += Entry(cashDrawerCommand, kCashDrawerCommandCount, Value(CashDrawer));
+    return bytes;
+}
+
+std::string JobOptions::PageStart() const {
+    return BlackMarkSetup(Value(BMSetting), Value(BMHeight), Value(BMOffset), Value(BMDistance)) +
+           Entry(logoCommand, kLogoCommandCount, Value(Logo));
+}
+
+std::string JobOptions::PageEnd() const {
+    std::string bytes = Entry(logoCommand, kLogoCommandCount, Value(Logo_A));
+    bytes += Entry(feedCommand, kFeedCommandCount, Value(FeedDist));
+    const int32_t cutting = Value(Cutting);
+    if (cutting >= 7 && cutting <= 10) bytes += Entry(cutCommand, kCutCommandCount, cutting);
+    if (cutting == 11 || cutting == 12) bytes += Bytes({0x0E});
+    if (cutting == 13) bytes += Bytes({0x0E, 0x1B, 0x69});
+    if (cutting == 14) bytes += Bytes({0x0E, 0x1B, 0x6D});
+    return bytes;
+}
+
+std::string JobOptions::JobEnd() const {
+    std::string bytes = Entry(beeperCommand, kBeeperCommandCount, Value(Beeper));
+    if (Value(CashDrawer) >= 4) bytes += Entry(cashDrawerCommand, kCashDrawerCommandCount, Value(CashDrawer));
+    const int32_t cutting = Value(Cutting);
+    if (cutting <= 6) bytes += Entry(cutCommand, kCutCommandCount, cutting);
+    if (cutting == 11) bytes += Bytes({0x1B, 0x69});
+    if (cutting == 12) bytes += Bytes({0x1B, 0x6D});
+    return bytes;
+}
+
+std::string CancelledJobEnd() { return ExpectedBytes().Add(printerInitializeCommand).Bytes(); }
+
+std::string NormalJob(const JobOptions& options, const std::vector<std::string>& rasters) {
+    std::string bytes = options.JobStart();
+    for (const std::string& raster : rasters) bytes += options.PageStart() + raster + options.PageEnd();
+    return bytes + options.JobEnd();
+}
+
+std::string PageMessages(const std::vector<uint32_t>& copies) {
+    if (copies.empty()) return "ERROR: No pages found!\n";
+    std::string text;
+    for (size_t page = 0; page < copies.size(); ++page) {
+        text += "PAGE: " + std::to_string(page + 1) + " " + std::to_string(copies[page]) + "\n";
+    }
+    return text + "INFO: Ready to print.\n";
+}
+
+DotBitmap OneBitDots(const RasterPage& page, int32_t rows) {
+    const auto height = static_cast<int32_t>(page.header.cupsHeight);
+    DotBitmap bitmap = DotBitmap::Blank(static_cast<int32_t>(page.header.cupsWidth), height);
+    const size_t bpl = page.header.cupsBytesPerLine;
+    const int32_t filled = rows < 0 ? height : std::min(rows, height);
+    for (int32_t y = 0; y < filled; ++y) {
+        for (uint32_t x = 0; x < page.header.cupsWidth && x / 8 < bpl; ++x) {
+            if (page.data[static_cast<size_t>(y) * bpl + x / 8] & (0x80 >> (x % 8))) {
+                bitmap.SetDot(static_cast<int32_t>(x), y);
+            }
+        }
+    }
+    return bitmap;
+}
+
+DotBitmap BlackWhiteDots(const RasterPage& page, int32_t rows, int32_t pixelsPerLine) {
+    const auto height = static_cast<int32_t>(page.header.cupsHeight);
+    const auto width = static_cast<int32_t>(page.header.cupsWidth);
+    DotBitmap bitmap = DotBitmap::Blank(width, height);
+    const size_t bpl = page.header.cupsBytesPerLine;
+    const size_t bytesPerPixel = page.header.cupsBitsPerPixel / 8;
+    const int32_t filled = rows < 0 ? height : std::min(rows, height);
+    const int32_t pixels = pixelsPerLine < 0 ? width : std::min(pixelsPerLine, width);
+    for (int32_t y = 0; y < filled; ++y) {
+        for (int32_t x = 0; x < pixels; ++x) {
+            if (page.data[static_cast<size_t>(y) * bpl + static_cast<size_t>(x) * bytesPerPixel] == 0) {
+                bitmap.SetDot(x, y);
+            }
+        }
+    }
+    return bitmap;
+}
+
+std::string Raster(const DotBitmap& bitmap, uint32_t copies) {
+    ExpectedBytes bytes;
+    for (uint32_t copy = 0; copy < copies; ++copy) bytes.AddBands(bitmap);
+    return bytes.Bytes();
+}
+
+std::vector<ProcessResult> RunMany(const std::vector<Launch>& launches, size_t parallel) {
+    std::vector<ProcessResult> results;
+    results.reserve(launches.size());
+    for (size_t first = 0; first < launches.size(); first += parallel) {
+        const size_t end = std::min(launches.size(), first + parallel);
+        std::vector<std::unique_ptr<RunningProcess>> batch;
+        std::vector<std::string> failures;
+        for (size_t i = first; i < end; ++i) {
+            auto child = std::make_unique<RunningProcess>();
+            if (child->Start(launches[i])) {
+                child->WriteStdin(launches[i].stdinBytes);
+                child->CloseStdin();
+            }
+            batch.push_back(std::move(child));
+        }
+        for (auto& child : batch) {
+            if (!child->Failure().empty()) {
+                ProcessResult failed;
+                failed.failure = child->Failure();
+                results.push_back(failed);
+            } else {
+                results.push_back(child->Finish());
+            }
+        }
+    }
+    return results;
+}
+
+pid_t OnlyChildPid() {
+    const pid_t self = getpid();
+    pid_t found = -1;
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr) return -1;
+    while (const dirent* entry = readdir(proc)) {
+        const std::string name = entry->d_name;
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat("/proc/" + name + "/stat");
+        std::string text;
+        if (!std::getline(stat, text)) continue;
+        // pid (comm) state ppid ...; comm may hold spaces and parentheses.
+        const size_t close = text.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(text.substr(close + 1));
+        std::string state;
+        long ppid = 0;
+        if (rest >> state >> ppid && ppid == self) {
+            if (found != -1) {
+                found = -1;  // more than one: not the one we look for
+                break;
+            }
+            found = static_cast<pid_t>(std::stol(name));
+        }
+    }
+    closedir(proc);
+    return found;
+}
+
+bool CatchesSignal(pid_t pid, int sig) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("SigCgt:", 0) != 0) continue;
+        const unsigned long long mask = std::strtoull(line.c_str() + 7, nullptr, 16);
+        return (mask >> (sig - 1)) & 1u;
+    }
+    return false;
+}
+
+uint32_t RandomSeed() {
+    const char* fixed = getenv("ZELP_ROBUST_SEED");
+    if (fixed != nullptr && *fixed != '\0') return static_cast<uint32_t>(std::strtoul(fixed, nullptr, 10));
+    return std::random_device()();
+}
+
+bool SanitizedBuild() {
+#ifdef ZELP_ROBUST_SANITIZED
+    return true;
+#else
+    return false;
+#endif
+}
+
+}  // namespace zelp::test
