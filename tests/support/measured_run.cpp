@@ -50,19 +50,6 @@ bool WriteAll(int fd, const std::string& bytes) {
     return lseek(fd, 0, SEEK_SET) == 0;
 }
 
-std::vector<std::string> Environment(const Launch& launch) {
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry(*e);
-        const size_t eq = entry.find('=');
-        if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
-    }
-    for (const std::string& name : launch.unsetEnv) env.erase(name);
-    for (const auto& [name, value] : launch.setEnv) env[name] = value;
-    std::vector<std::string> entries;
-    for (const auto& [name, value] : env) entries.push_back(name + "=" + value);
-    return entries;
-}
 
 }  // namespace
 
@@ -94,7 +81,7 @@ MeasuredResult RunMeasured(const Launch& launch, StdinMode stdinMode) {
     // Everything the child needs is built before fork.
     std::vector<std::string> argStore{launch.program};
     argStore.insert(argStore.end(), launch.args.begin(), launch.args.end());
-    std::vector<std::string> envStore = Environment(launch);
+    std::vector<std::string> envStore = ChildEnvironment(launch);
     std::vector<char*> argv;
     std::vector<char*> envp;
     for (std::string& s : argStore) argv.push_back(s.data());

@@ -15,6 +15,20 @@ extern char** environ;
 
 namespace zelp::test {
 
+std::vector<std::string> ChildEnvironment(const Launch& launch) {
+    std::map<std::string, std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry(*e);
+        const size_t eq = entry.find('=');
+        if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    for (const std::string& name : launch.unsetEnv) env.erase(name);
+    for (const auto& [name, value] : launch.setEnv) env[name] = value;
+    std::vector<std::string> entries;
+    for (const auto& [name, value] : env) entries.push_back(name + "=" + value);
+    return entries;
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -33,15 +47,7 @@ ExecPlan MakePlan(const Launch& launch) {
     plan.argStore.push_back(launch.program);
     plan.argStore.insert(plan.argStore.end(), launch.args.begin(), launch.args.end());
 
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry(*e);
-        const size_t eq = entry.find('=');
-        if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
-    }
-    for (const std::string& name : launch.unsetEnv) env.erase(name);
-    for (const auto& [name, value] : launch.setEnv) env[name] = value;
-    for (const auto& [name, value] : env) plan.envStore.push_back(name + "=" + value);
+    plan.envStore = ChildEnvironment(launch);
 
     for (std::string& s : plan.argStore) plan.argv.push_back(s.data());
     plan.argv.push_back(nullptr);

@@ -46,6 +46,10 @@ constexpr int kHangGuardMs = 120000;
 // output streams at the same time so that no pipe can fill up and block.
 ProcessResult RunProcess(const Launch& launch);
 
+// The child's environment: this process's, less launch.unsetEnv, plus
+// launch.setEnv, as NAME=VALUE entries.
+std::vector<std::string> ChildEnvironment(const Launch& launch);
+
 // A child that the test drives while it runs: it writes standard input in
 // pieces, watches the output, signals the child, then collects the result.
 class RunningProcess {
