@@ -12,7 +12,9 @@
 namespace cximage_detail {
 namespace {
 
-constexpr int64_t kBandRows = 32;
+// Result rows per band: enough that each source row visited gives a whole
+// strip of pixels, few enough that the band's rows stay in cache.
+constexpr int64_t kBandRows = 256;
 
 int32_t SampleX(const RotationFrame& f, int64_t x, int64_t y) {
     const double ys = static_cast<double>(y) * f.s;
