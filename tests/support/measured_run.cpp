@@ -97,11 +97,7 @@ MeasuredResult RunMeasured(const Launch& launch, StdinMode stdinMode) {
         return measured;
     }
     if (pid == 0) {
-        signal(SIGPIPE, SIG_DFL);
-        signal(SIGTERM, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
+        ResetSignalsForChild();
         // Lifted above 2 first: a test run without standard input may have
         // been handed descriptor 0, 1 or 2 for a scratch file.
         const int outFd = fcntl(out.Fd(), F_DUPFD, 3);

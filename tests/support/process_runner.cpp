@@ -15,6 +15,14 @@ extern char** environ;
 
 namespace zelp::test {
 
+void ResetSignalsForChild() {
+    signal(SIGPIPE, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 std::vector<std::string> ChildEnvironment(const Launch& launch) {
     std::map<std::string, std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -83,13 +91,7 @@ pid_t Spawn(const Launch& launch, int stdinSource, int outPipe[2], int errPipe[2
         return -1;
     }
     if (pid == 0) {
-        // Child: a fresh signal state, so the program behaves as under the
-        // scheduler whatever the test process ignores or blocks.
-        signal(SIGPIPE, SIG_DFL);
-        signal(SIGTERM, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
+        ResetSignalsForChild();
         dup2(stdinSource, 0);
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);

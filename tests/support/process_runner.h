@@ -46,6 +46,11 @@ constexpr int kHangGuardMs = 120000;
 // output streams at the same time so that no pipe can fill up and block.
 ProcessResult RunProcess(const Launch& launch);
 
+// In a forked child: a fresh signal state (SIGPIPE and SIGTERM at their
+// defaults, nothing blocked), so the program behaves as under the scheduler
+// whatever the test process ignores or blocks.
+void ResetSignalsForChild();
+
 // The child's environment: this process's, less launch.unsetEnv, plus
 // launch.setEnv, as NAME=VALUE entries.
 std::vector<std::string> ChildEnvironment(const Launch& launch);
