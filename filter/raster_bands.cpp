@@ -58,6 +58,18 @@ int32_t RowsToSend(const unsigned char* bitmap, int64_t lDelta, int32_t cy, int3
     return cy - blank;
 }
 
+int32_t LeadingRowsToSkip(const unsigned char* bitmap, int64_t lDelta, int32_t rows, int32_t leadingBlank) {
+    if (leadingBlank <= 0) return 0;
+    int32_t blank = 0;
+    while (blank < rows && rowIsBlank(bitmap + int64_t{blank} * lDelta, lDelta)) ++blank;
+    // A page without a dot prints as it would without the option.
+    if (blank == rows) return 0;
+    char text[512] = {};
+    snprintf(text, sizeof text, "pageStartBlankLines=%d", blank);
+    Dbg_WriteStr(text);
+    return blank;
+}
+
 void SetCopyLimit(uint64_t copies) {
     g_copyLimit = copies;
 }
@@ -66,10 +78,11 @@ int SendPageBitmap2Printer(const cups_page_header2_t* header, const ZELP_Init_Se
                            const unsigned char* bitmap, const int64_t* /*cjBits*/, const int64_t* lDelta,
                            const int32_t* /*cx*/, const int32_t* cy) {
     const int32_t printLineCount = RowsToSend(bitmap, *lDelta, *cy, settings->BlankSpace);
+    const int32_t first = LeadingRowsToSkip(bitmap, *lDelta, printLineCount, settings->LeadingBlank);
     // A 64-bit counter: NumCopies 4,294,967,295 must end, not wrap.
     const uint64_t copies = header->NumCopies < g_copyLimit ? header->NumCopies : g_copyLimit;
     for (uint64_t copy = 1; copy <= copies; ++copy) {
-        WriteBitmapBands(bitmap, *lDelta, printLineCount);
+        WriteBitmapBands(bitmap + first * *lDelta, *lDelta, printLineCount - first);
         fflush(stdout);
     }
     return 0;

@@ -23,6 +23,10 @@ void WriteBitmapBands(const unsigned char* bitmap, int64_t lDelta, int32_t rows)
 // BlankSpace is on.
 int32_t RowsToSend(const unsigned char* bitmap, int64_t lDelta, int32_t cy, int32_t blankSpace);
 
+// Number of blank rows at the top of the first `rows` rows that are left out
+// when LeadingBlank is on: 0 when it is off or when the page has no dot.
+int32_t LeadingRowsToSkip(const unsigned char* bitmap, int64_t lDelta, int32_t rows, int32_t leadingBlank);
+
 // Caps the copies of each page (default: as many as the header asks for,
 // up to 4,294,967,295); the fuzz harness keeps runs short with it.
 void SetCopyLimit(uint64_t copies);

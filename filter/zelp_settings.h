@@ -32,6 +32,7 @@ struct ZELP_Init_Setting {
     int32_t BMHeight;
     int32_t BMOffset;
     int32_t BMDistance;
+    int32_t LeadingBlank;  // 1: blank dot rows at the top of a page are not sent; -1 or 0: they are
 };
 
 // Width and height texts of a PageSize keyword hold at most this many bytes,
@@ -144,6 +145,7 @@ inline void ReadSettingsFromPpd(ppd_file_t* ppd, const char* options, ZELP_Init_
     settings->BMHeight = getOptionChoiceIndex("BMHeight", ppd);
     settings->BMOffset = getOptionChoiceIndex("BMOffset", ppd);
     settings->BMDistance = getOptionChoiceIndex("BMDistance", ppd);
+    settings->LeadingBlank = getOptionChoiceIndex("LeadingBlank", ppd);
 }
 
 // Reads the job's settings from the PPD file named by $PPD. Returns 0, or 1

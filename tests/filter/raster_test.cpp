@@ -97,8 +97,9 @@ TEST_F(RasterTest, EveryCopyRepeatsTheBlocks) {
 }
 
 // With BlankSpace on, only the run of blank rows that ends the page is left
-// out, for every copy.
-TEST_F(RasterTest, TrailingBlankRows) {
+// out, for every copy; with LeadingBlank on, the run that starts it as well.
+// A page without a dot prints as it would without LeadingBlank.
+TEST_F(RasterTest, BlankRowsAtTheEnds) {
     auto rowsWithDots = [](std::function<bool(uint32_t)> dotted) {
         return OneBitPage(64, 50, [dotted](uint32_t x, uint32_t y) { return dotted(y) && (x + y) % 5 == 0; });
     };
@@ -106,35 +107,54 @@ TEST_F(RasterTest, TrailingBlankRows) {
     const RasterPage allBlank = rowsWithDots([](uint32_t) { return false; });
     const RasterPage gaps = rowsWithDots([](uint32_t y) { return y >= 5 && (y < 10 || y >= 20); });
     const RasterPage lastRowDot = OneBitPage(64, 50, [](uint32_t x, uint32_t y) { return y == 49 && x == 63; });
+    const RasterPage middle = rowsWithDots([](uint32_t y) { return y >= 7 && y < 40; });
+    using Opt = std::optional<std::string>;  // none: the option is absent (-1)
     const struct {
         const char* name;
         RasterPage page;
-        std::optional<std::string> blankSpace;  // none: absent (-1)
+        Opt blankSpace;
+        Opt leadingBlank;
         uint32_t copies;
+        int firstRow;             // first bitmap row sent
         std::vector<int> blocks;  // of each copy
     } cases[] = {
-        {"rows 30-49 blank", tailBlank, "1", 1, {24, 6}},
-        {"rows 30-49 blank, two copies", tailBlank, "1", 2, {24, 6}},
-        {"rows 30-49 blank, BlankSpace absent", tailBlank, std::nullopt, 1, {24, 6}},
-        {"rows 30-49 blank, BlankSpace 0", tailBlank, "0", 1, {24, 24, 2}},
-        {"all rows blank", allBlank, "1", 2, {}},
-        {"all rows blank, BlankSpace 0", allBlank, "0", 1, {24, 24, 2}},
-        {"blank rows at the top and in the middle", gaps, "1", 1, {24, 24, 2}},
-        {"one dot in the last row", lastRowDot, "1", 1, {24, 24, 2}},
+        {"rows 30-49 blank", tailBlank, "1", Opt(), 1, 0, {24, 6}},
+        {"rows 30-49 blank, two copies", tailBlank, "1", Opt(), 2, 0, {24, 6}},
+        {"rows 30-49 blank, BlankSpace absent", tailBlank, Opt(), Opt(), 1, 0, {24, 6}},
+        {"rows 30-49 blank, BlankSpace 0", tailBlank, "0", Opt(), 1, 0, {24, 24, 2}},
+        {"all rows blank", allBlank, "1", Opt(), 2, 0, {}},
+        {"all rows blank, BlankSpace 0", allBlank, "0", Opt(), 1, 0, {24, 24, 2}},
+        {"blank rows at the top and in the middle", gaps, "1", Opt(), 1, 0, {24, 24, 2}},
+        {"one dot in the last row", lastRowDot, "1", Opt(), 1, 0, {24, 24, 2}},
+        {"rows 7-39 dotted, LeadingBlank 0", middle, "1", "0", 1, 0, {24, 16}},
+        {"rows 7-39 dotted, LeadingBlank 1", middle, "1", "1", 2, 7, {24, 9}},
+        {"rows 7-39 dotted, LeadingBlank 1, BlankSpace 0", middle, "0", "1", 1, 7, {24, 19}},
+        {"top gap and middle gap, LeadingBlank 1", gaps, "1", "1", 1, 5, {24, 21}},
+        {"one dot in the last row, LeadingBlank 1", lastRowDot, "1", "1", 1, 49, {1}},
+        {"all rows blank, LeadingBlank 1", allBlank, "1", "1", 1, 0, {}},
+        {"all rows blank, LeadingBlank 1, BlankSpace 0", allBlank, "0", "1", 1, 0, {24, 24, 2}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         OptionDefaults options;
         if (c.blankSpace) options.emplace_back("BlankSpace", *c.blankSpace);
+        if (c.leadingBlank) options.emplace_back("LeadingBlank", *c.leadingBlank);
         RasterPage page = c.page;
         page.header.NumCopies = c.copies;
         const ProcessResult result = Run(WritePpd(options), {page});
         const DotBitmap bitmap = BitmapOfOneBitPage(page);
         int rows = 0;
         for (int block : c.blocks) rows += block;
+        const int32_t width = static_cast<int32_t>(bitmap.lDelta * 8);
+        DotBitmap sent = DotBitmap::Blank(width, rows);
+        for (int y = 0; y < rows; ++y) {
+            for (int x = 0; x < width; ++x) {
+                if (bitmap.Dot(x, y + c.firstRow)) sent.SetDot(x, y);
+            }
+        }
         ExpectedBytes expected;
         expected.AddRaw(kInit);
-        for (uint32_t copy = 0; copy < c.copies; ++copy) expected.AddBands(bitmap, rows);
+        for (uint32_t copy = 0; copy < c.copies; ++copy) expected.AddBands(sent);
         EXPECT_EQ(DescribeDifference(expected.Bytes(), result.out), "");
         std::vector<Band> bands;
         ParseBands(result.out, 2, &bands);
