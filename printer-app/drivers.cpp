@@ -1,0 +1,188 @@
+#include "drivers.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ipp_options.h"
+#include "pa_actions.h"
+#include "pa_raster.h"
+
+namespace zelp::pa {
+
+const Model kModels[2] = {
+    {"zelp80", "ZELP 80mm Receipt Printer", "MFG:ZELP;MDL:80mm Receipt Printer;CMD:ESC/POS;", 80, 576, 80},
+    {"zelp58", "ZELP 58mm Receipt Printer", "MFG:ZELP;MDL:58mm Receipt Printer;CMD:ESC/POS;", 58, 384, 58},
+};
+
+namespace {
+
+// The fixed lengths of the PPDs, in millimetres, and the default among them.
+constexpr int kLengthsMm[] = {80, 100, 150, 200, 297, 500, 1000};
+constexpr int kDefaultLengthMm = 200;
+// Custom lengths: from a short slip to the longest fixed length.
+constexpr int kMinLengthMm = 20;
+constexpr int kMaxLengthMm = 1000;
+
+// PWG names of a model's media: the fixed lengths, then the custom range.
+std::vector<std::string> MakeMediaNames(const Model& model) {
+    std::vector<std::string> names;
+    const std::string w = std::to_string(model.rollWidthMm);
+    for (int length : kLengthsMm) {
+        const std::string l = std::to_string(length);
+        names.push_back("om_receipt-" + l + "mm_" + w + "x" + l + "mm");
+    }
+    names.push_back("roll_min_" + w + "x" + std::to_string(kMinLengthMm) + "mm");
+    names.push_back("roll_max_" + w + "x" + std::to_string(kMaxLengthMm) + "mm");
+    return names;
+}
+
+const std::vector<std::string>& MediaNames(const Model& model) {
+    static const std::vector<std::string> names80 = MakeMediaNames(kModels[0]);
+    static const std::vector<std::string> names58 = MakeMediaNames(kModels[1]);
+    return &model == &kModels[0] ? names80 : names58;
+}
+
+// Left and right margins that centre the head on the roll, in hundredths
+// of a millimetre.
+int SideMargin(const Model& model) {
+    const int headWidth = model.headDots * 2540 / kResolutionDpi;
+    return (model.rollWidthMm * 100 - headWidth) / 2;
+}
+
+pappl_pr_driver_t g_drivers[2] = {
+    {kModels[0].driverName, kModels[0].description, kModels[0].deviceId, nullptr},
+    {kModels[1].driverName, kModels[1].description, kModels[1].deviceId, nullptr},
+};
+
+}  // namespace
+
+const Model* FindModel(const char* driverName) {
+    if (driverName == nullptr) return nullptr;
+    for (const Model& model : kModels) {
+        if (strcmp(model.driverName, driverName) == 0) return &model;
+    }
+    return nullptr;
+}
+
+const Model* ModelOfPrinter(pappl_printer_t* printer) {
+    return printer != nullptr ? FindModel(papplPrinterGetDriverName(printer)) : nullptr;
+}
+
+pappl_pr_driver_t* DriverList(int* count) {
+    *count = 2;
+    return g_drivers;
+}
+
+const char* DefaultMediaName(const Model& model, char* buffer, size_t size) {
+    snprintf(buffer, size, "om_receipt-%dmm_%dx%dmm", kDefaultLengthMm, model.rollWidthMm, kDefaultLengthMm);
+    return buffer;
+}
+
+bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const char* /*deviceUri*/,
+                    const char* /*deviceId*/, pappl_pr_driver_data_t* data, ipp_t** attrs, void* /*context*/) {
+    const Model* model = FindModel(driverName);
+    if (model == nullptr) return false;
+
+    data->extension = const_cast<Model*>(model);
+    SetRasterCallbacks(data);
+    SetActionCallbacks(data);
+
+    snprintf(data->make_and_model, sizeof data->make_and_model, "%s", model->description);
+    data->format = kPrinterFormat;
+    data->ppm = 20;
+    data->kind = PAPPL_KIND_RECEIPT | PAPPL_KIND_ROLL;
+    data->orient_default = IPP_ORIENT_NONE;
+    data->quality_default = IPP_QUALITY_NORMAL;
+    data->scaling_default = PAPPL_SCALING_NONE;
+    // Grey in, and the core's own halftoning: PAPPL never dithers.
+    data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_MONOCHROME;
+    data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
+    data->content_default = PAPPL_CONTENT_AUTO;
+    data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8 | PAPPL_PWG_RASTER_TYPE_BLACK_8;
+    data->force_raster_type = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+    data->duplex = PAPPL_DUPLEX_NONE;
+    data->sides_supported = PAPPL_SIDES_ONE_SIDED;
+    data->sides_default = PAPPL_SIDES_ONE_SIDED;
+    data->num_resolution = 1;
+    data->x_resolution[0] = data->y_resolution[0] = kResolutionDpi;
+    data->x_default = data->y_default = kResolutionDpi;
+    data->identify_supported = PAPPL_IDENTIFY_ACTIONS_SOUND;
+    data->identify_default = PAPPL_IDENTIFY_ACTIONS_SOUND;
+    data->tracking_supported = PAPPL_MEDIA_TRACKING_CONTINUOUS | PAPPL_MEDIA_TRACKING_MARK;
+
+    const std::vector<std::string>& media = MediaNames(*model);
+    data->num_media = static_cast<int>(media.size());
+    for (size_t i = 0; i < media.size(); ++i) data->media[i] = media[i].c_str();
+    data->left_right = SideMargin(*model);
+    data->bottom_top = 0;
+    data->num_source = 1;
+    data->source[0] = "main-roll";
+    data->num_type = 1;
+    data->type[0] = "continuous";
+
+    pappl_media_col_t& ready = data->media_ready[0];
+    ready = pappl_media_col_t{};
+    DefaultMediaName(*model, ready.size_name, sizeof ready.size_name);
+    ready.size_width = model->rollWidthMm * 100;
+    ready.size_length = kDefaultLengthMm * 100;
+    ready.left_margin = ready.right_margin = data->left_right;
+    ready.top_margin = ready.bottom_margin = 0;
+    ready.tracking = PAPPL_MEDIA_TRACKING_CONTINUOUS;
+    snprintf(ready.source, sizeof ready.source, "%s", data->source[0]);
+    snprintf(ready.type, sizeof ready.type, "%s", data->type[0]);
+    data->media_default = ready;
+
+    data->num_vendor = 0;
+    for (const ZelpOption& option : kZelpOptions) data->vendor[data->num_vendor++] = option.ippName;
+
+    if (attrs != nullptr) {
+        if (*attrs == nullptr) *attrs = ippNew();
+        AddOptionAttributes(*attrs);
+    }
+    return true;
+}
+
+const char* AutoAddCallback(const char* /*deviceInfo*/, const char* /*deviceUri*/, const char* deviceId,
+                            void* /*context*/) {
+    if (deviceId == nullptr || *deviceId == '\0') return nullptr;
+    cups_option_t* pairs = nullptr;
+    const int count = papplDeviceParseID(deviceId, &pairs);
+    const char* cmd = cupsGetOption("COMMAND SET", count, pairs);
+    if (cmd == nullptr) cmd = cupsGetOption("CMD", count, pairs);
+    const char* mfg = cupsGetOption("MANUFACTURER", count, pairs);
+    if (mfg == nullptr) mfg = cupsGetOption("MFG", count, pairs);
+    const char* mdl = cupsGetOption("MODEL", count, pairs);
+    if (mdl == nullptr) mdl = cupsGetOption("MDL", count, pairs);
+
+    // CMD is a comma-separated list; ESC/POS must be one of its entries.
+    bool escpos = false;
+    if (cmd != nullptr) {
+        std::string list(cmd);
+        size_t start = 0;
+        while (start <= list.size() && !escpos) {
+            const size_t end = list.find(',', start);
+            std::string entry = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            while (!entry.empty() && entry.front() == ' ') entry.erase(0, 1);
+            while (!entry.empty() && entry.back() == ' ') entry.pop_back();
+            escpos = strcasecmp(entry.c_str(), "ESC/POS") == 0;
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+    }
+    const char* driver = nullptr;
+    if (escpos && mfg != nullptr && strcasecmp(mfg, "ZELP") == 0 && mdl != nullptr) {
+        if (strstr(mdl, "80") != nullptr) {
+            driver = kModels[0].driverName;
+        } else if (strstr(mdl, "58") != nullptr) {
+            driver = kModels[1].driverName;
+        }
+    }
+    cupsFreeOptions(count, pairs);
+    return driver;
+}
+
+}  // namespace zelp::pa

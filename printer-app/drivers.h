@@ -1,0 +1,49 @@
+// The two printer models and what PAPPL needs to know of them: driver
+// list, driver data and attributes, matching of IEEE 1284 device IDs.
+#ifndef ZELP_PA_DRIVERS_H
+#define ZELP_PA_DRIVERS_H
+
+#include <pappl/pappl.h>
+
+#include <cstdint>
+
+namespace zelp::pa {
+
+struct Model {
+    const char* driverName;   // "zelp80"
+    const char* description;  // shown by "drivers" and the web interface
+    const char* deviceId;     // IEEE 1284 device ID of the printer
+    int32_t modelNumber;      // the PPD's ModelNumber, handed to the core
+    int headDots;             // dots across the print head
+    int rollWidthMm;          // paper width; the head sits in its middle
+};
+
+constexpr int kResolutionDpi = 203;
+
+// The printer's own language: documents in it go to the printer as they are.
+constexpr const char* kPrinterFormat = "application/vnd.zelp-escpos";
+
+extern const Model kModels[2];
+
+// The model of a printer (its driver data's extension), or null.
+const Model* ModelOfPrinter(pappl_printer_t* printer);
+const Model* FindModel(const char* driverName);
+
+// The driver list for papplMainloop / papplSystemSetPrinterDrivers.
+pappl_pr_driver_t* DriverList(int* count);
+
+// pappl_pr_driver_cb_t: fills driver data and attributes for a model.
+bool DriverCallback(pappl_system_t* system, const char* driverName, const char* deviceUri,
+                    const char* deviceId, pappl_pr_driver_data_t* data, ipp_t** attrs, void* context);
+
+// pappl_pr_autoadd_cb_t: the driver for an ESC/POS printer of ours, judged
+// by its device ID (CMD:ESC/POS, MFG:ZELP and a model we know), or null.
+const char* AutoAddCallback(const char* deviceInfo, const char* deviceUri, const char* deviceId,
+                            void* context);
+
+// The name of the media that a printer of this model starts with.
+const char* DefaultMediaName(const Model& model, char* buffer, size_t size);
+
+}  // namespace zelp::pa
+
+#endif

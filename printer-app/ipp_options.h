@@ -1,0 +1,52 @@
+// The printer options as IPP attributes: what the printer offers
+// ("zelp-cutting-supported", "zelp-cutting-default") and how a job's value
+// or a stored default becomes a choice number of the shared option table.
+#ifndef ZELP_PA_IPP_OPTIONS_H
+#define ZELP_PA_IPP_OPTIONS_H
+
+#include <cups/cups.h>
+
+#include <cstdint>
+#include <string>
+
+#include "zelp_options.h"
+
+namespace zelp::pa {
+
+// "<ippName>-default" and "<ippName>-supported".
+std::string DefaultName(const ZelpOption& option);
+std::string SupportedName(const ZelpOption& option);
+
+// The choice that a readable value names: a keyword of a keyword option, a
+// whole decimal amount of an integer option. Null for anything else.
+const ZelpChoice* ChoiceFromText(const ZelpOption& option, const char* text);
+
+// The readable value of a choice: its keyword or its amount.
+std::string ChoiceText(const ZelpOption& option, const ZelpChoice& choice);
+
+// The value of an attribute as ChoiceFromText reads it; empty when the
+// attribute holds anything but one keyword, name, text or integer.
+std::string AttributeText(ipp_attribute_t* attr);
+
+// Adds "-supported" and "-default" (the table's default) of every option.
+void AddOptionAttributes(ipp_t* attrs);
+
+// Where a job's value of one option came from.
+enum class ValueSource { kJob, kPrinterDefault, kTableDefault };
+
+// Something that went wrong while choosing the values, for the log.
+struct OptionWarnings {
+    void* context;
+    void (*warn)(void* context, const char* text);
+};
+
+// The job's choice numbers in table order: the job's own value, else the
+// printer's default, else the table's default. A value that names no
+// choice is skipped with a warning. `printerAttrs` may be null.
+void ResolveOptionValues(int numJobOptions, cups_option_t* jobOptions, ipp_t* printerAttrs,
+                         const OptionWarnings& warnings, int32_t values[kZelpOptionCount],
+                         ValueSource sources[kZelpOptionCount] = nullptr);
+
+}  // namespace zelp::pa
+
+#endif

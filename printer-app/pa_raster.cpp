@@ -1,0 +1,233 @@
+#include "pa_raster.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "drivers.h"
+#include "ipp_options.h"
+#include "zelp_job.h"
+#include "zelp_options.h"
+
+namespace zelp::pa {
+
+namespace {
+
+// One job on its way through the core; the job's data while it prints.
+struct RasterJob {
+    pappl_job_t* job = nullptr;
+    pappl_device_t* device = nullptr;
+    ZelpJob* core = nullptr;
+    const Model* model = nullptr;
+    bool stopped = false;     // the core wants no more pages
+    bool pageOpen = false;    // a page was begun in the core
+    bool printLines = false;  // its lines go to the core
+    LineFit fit;
+    std::vector<unsigned char> line;
+};
+
+bool WriteToDevice(void* context, const unsigned char* bytes, size_t count) {
+    auto* state = static_cast<RasterJob*>(context);
+    if (count == 0) return true;
+    if (papplDeviceWrite(state->device, bytes, count) < 0) {
+        errno = EIO;
+        return false;
+    }
+    return true;
+}
+
+bool JobCanceled(void* context) { return papplJobIsCanceled(static_cast<RasterJob*>(context)->job); }
+
+void JobMessage(void* context, const char* text) {
+    auto* state = static_cast<RasterJob*>(context);
+    std::string line(text != nullptr ? text : "");
+    while (!line.empty() && line.back() == '\n') line.pop_back();
+    const bool error = line.compare(0, 6, "ERROR:") == 0;
+    papplLogJob(state->job, error ? PAPPL_LOGLEVEL_ERROR : PAPPL_LOGLEVEL_DEBUG, "%s", line.c_str());
+}
+
+void WarnJob(void* context, const char* text) {
+    papplLogJob(static_cast<pappl_job_t*>(context), PAPPL_LOGLEVEL_WARN, "%s", text);
+}
+
+RasterJob* StateOf(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
+
+bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+    const Model* model = ModelOfPrinter(papplJobGetPrinter(job));
+    if (model == nullptr) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The printer has no driver of this program.");
+        return false;
+    }
+    auto* state = new (std::nothrow) RasterJob;
+    if (state == nullptr) return false;
+    state->job = job;
+    state->device = device;
+    state->model = model;
+
+    ZELP_Init_Setting settings{};
+    ResolveJobSettings(job, options, *model, &settings);
+
+    ZelpJobIo io{};
+    io.printer = ZelpByteSink{state, WriteToDevice};
+    io.cancel = ZelpCancelTest{state, JobCanceled};
+    io.messages = ZelpMessageSink{state, JobMessage};
+    state->core = ZelpStartJob(settings, io);
+    if (state->core == nullptr) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "No memory for the job.");
+        delete state;
+        return false;
+    }
+    papplJobSetData(job, state);
+    return true;
+}
+
+bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*device*/, unsigned /*page*/) {
+    RasterJob* state = StateOf(job);
+    if (state == nullptr) return false;
+    state->printLines = false;
+    state->pageOpen = false;
+    // Once the core has stopped (a cancelled job), pages pass unprinted.
+    if (state->stopped) return true;
+
+    const cups_page_header2_t header = FitPageHeader(options->header, state->model->headDots, &state->fit);
+    switch (ZelpStartPage(state->core, header)) {
+        case ZelpPageAction::kPrint:
+            state->pageOpen = true;
+            state->printLines = true;
+            break;
+        case ZelpPageAction::kSkip:
+            state->pageOpen = true;
+            papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Page of %u x %u at %u bits per pixel cannot be printed.",
+                        options->header.cupsWidth, options->header.cupsHeight, options->header.cupsBitsPerPixel);
+            break;
+        case ZelpPageAction::kStop:
+            state->stopped = true;
+            break;
+    }
+    state->line.assign(state->fit.keptBytes, 0);
+    return true;
+}
+
+bool WriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/, unsigned /*y*/,
+               const unsigned char* line) {
+    RasterJob* state = StateOf(job);
+    if (state == nullptr) return false;
+    if (!state->printLines) return true;
+    FitLine(state->fit, line, state->line.data());
+    if (!ZelpPageLines(state->core, state->line.data(), 1)) {
+        state->printLines = false;
+        state->stopped = true;
+        return false;
+    }
+    return true;
+}
+
+bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device, unsigned /*page*/) {
+    RasterJob* state = StateOf(job);
+    if (state == nullptr) return false;
+    if (!state->pageOpen) return true;
+    state->pageOpen = false;
+    state->printLines = false;
+    if (!ZelpEndPage(state->core)) state->stopped = true;
+    papplDeviceFlush(device);
+    return true;
+}
+
+bool EndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {
+    RasterJob* state = StateOf(job);
+    if (state == nullptr) return false;
+    papplJobSetData(job, nullptr);
+    const ZelpJobOutcome outcome = ZelpEndJob(state->core);
+    papplDeviceFlush(device);
+    delete state;
+    if (outcome.printerFailed) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Writing to the printer failed.");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void SetRasterCallbacks(pappl_pr_driver_data_t* data) {
+    data->rstartjob_cb = StartJob;
+    data->rstartpage_cb = StartPage;
+    data->rwriteline_cb = WriteLine;
+    data->rendpage_cb = EndPage;
+    data->rendjob_cb = EndJob;
+}
+
+bool PrintGreyPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, uint32_t width,
+                   uint32_t height, const unsigned char* rows) {
+    cups_page_header2_t& header = options->header;
+    header = cups_page_header2_t{};
+    header.HWResolution[0] = header.HWResolution[1] = kResolutionDpi;
+    header.cupsWidth = width;
+    header.cupsHeight = height;
+    header.cupsBitsPerColor = 8;
+    header.cupsBitsPerPixel = 8;
+    header.cupsBytesPerLine = width;
+    header.cupsColorSpace = CUPS_CSPACE_SW;
+    header.cupsColorOrder = CUPS_ORDER_CHUNKED;
+    header.NumCopies = options->copies > 0 ? static_cast<unsigned>(options->copies) : 1;
+    if (!StartJob(job, options, device)) return false;
+    papplJobSetImpressions(job, 1);
+    bool ok = StartPage(job, options, device, 0);
+    for (uint32_t y = 0; ok && y < height; ++y) ok = WriteLine(job, options, device, y, rows + size_t{y} * width);
+    ok = EndPage(job, options, device, 0) && ok;
+    ok = EndJob(job, options, device) && ok;
+    if (ok) papplJobSetImpressionsCompleted(job, 1);
+    return ok;
+}
+
+void ResolveJobSettings(pappl_job_t* job, pappl_pr_options_t* options, const Model& model,
+                        ZELP_Init_Setting* settings) {
+    // Job options hold only what the job gave; the printer's defaults live
+    // in its driver attributes.
+    ipp_t* printerAttrs = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
+    int32_t values[kZelpOptionCount];
+    ResolveOptionValues(options != nullptr ? options->num_vendor : 0, options != nullptr ? options->vendor : nullptr,
+                        printerAttrs, OptionWarnings{job, WarnJob}, values);
+    ippDelete(printerAttrs);
+    ZelpSettingsFromValues(values, model.modelNumber, settings);
+}
+
+cups_page_header2_t FitPageHeader(const cups_page_header2_t& arriving, int headDots, LineFit* fit) {
+    cups_page_header2_t header = arriving;
+    *fit = LineFit{};
+    fit->keptBytes = arriving.cupsBytesPerLine;
+    const uint32_t bpp = arriving.cupsBitsPerPixel;
+    const uint32_t head = static_cast<uint32_t>(headDots);
+    if (arriving.cupsWidth > head && bpp > 0 && (bpp % 8 == 0 || 8 % bpp == 0)) {
+        uint32_t offsetPixels = (arriving.cupsWidth - head) / 2;
+        // Below a byte a pixel, the cut falls on a byte boundary.
+        if (bpp < 8) offsetPixels -= offsetPixels % (8 / bpp);
+        const uint64_t offsetBytes = uint64_t{offsetPixels} * bpp / 8;
+        const uint64_t keptBytes = (uint64_t{head} * bpp + 7) / 8;
+        if (offsetBytes + keptBytes <= arriving.cupsBytesPerLine) {
+            fit->offsetBytes = static_cast<uint32_t>(offsetBytes);
+            fit->keptBytes = static_cast<uint32_t>(keptBytes);
+            header.cupsWidth = head;
+            header.cupsBytesPerLine = fit->keptBytes;
+        }
+    }
+    if (arriving.cupsBitsPerColor == 8 && arriving.cupsColorSpace == CUPS_CSPACE_K) {
+        fit->invert = true;
+        header.cupsColorSpace = CUPS_CSPACE_SW;
+    }
+    if (header.NumCopies == 0) header.NumCopies = 1;
+    return header;
+}
+
+void FitLine(const LineFit& fit, const unsigned char* line, unsigned char* out) {
+    const unsigned char* from = line + fit.offsetBytes;
+    if (!fit.invert) {
+        memcpy(out, from, fit.keptBytes);
+        return;
+    }
+    for (uint32_t i = 0; i < fit.keptBytes; ++i) out[i] = static_cast<unsigned char>(255 - from[i]);
+}
+
+}  // namespace zelp::pa
