@@ -10,6 +10,7 @@
 #include "ipp_options.h"
 #include "pa_actions.h"
 #include "pa_raster.h"
+#include "pa_web.h"
 
 namespace zelp::pa {
 
@@ -90,6 +91,7 @@ bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const ch
     data->extension = const_cast<Model*>(model);
     SetRasterCallbacks(data);
     SetActionCallbacks(data);
+    data->delete_cb = RemoveReceiptPage;
 
     snprintf(data->make_and_model, sizeof data->make_and_model, "%s", model->description);
     data->format = kPrinterFormat;

@@ -12,6 +12,7 @@
 #include "drivers.h"
 #include "ipp_options.h"
 #include "pa_actions.h"
+#include "pa_web.h"
 #include "zelp_options.h"
 
 namespace zelp::pa {
@@ -44,32 +45,6 @@ std::string DefaultSpool() {
     if (getuid() == 0) return std::string("/var/spool/") + kProgramName;
     const char* tmp = getenv("TMPDIR");
     return std::string(tmp != nullptr ? tmp : "/tmp") + "/" + kProgramName + std::to_string(getuid()) + ".d";
-}
-
-// Strings for the web interface: each option's label, and each keyword's
-// text, as the PPD shows them.
-std::string Quote(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
-std::string WebStrings() {
-    std::string strings;
-    for (const ZelpOption& option : kZelpOptions) {
-        std::string label = option.label;
-        if (option.unit != nullptr) label += std::string(" (") + option.unit + ")";
-        strings += Quote(option.ippName) + " = " + Quote(label) + ";\n";
-        for (size_t i = 0; i < option.choiceCount; ++i) {
-            const ZelpChoice& choice = option.choices[i];
-            if (choice.keyword == nullptr || choice.label == nullptr) continue;
-            strings += Quote(std::string(option.ippName) + "." + choice.keyword) + " = " + Quote(choice.label) + ";\n";
-        }
-    }
-    return strings;
 }
 
 bool SaveState(pappl_system_t* system, void* /*context*/) {
@@ -167,8 +142,6 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
 
     // Every web page needs a footer in this PAPPL.
     papplSystemSetFooterHTML(system, kFooterHtml);
-    static const std::string strings = WebStrings();
-    papplSystemAddStringsData(system, "/zelp-en.strings", "en", strings.c_str());
 
     int driverCount = 0;
     pappl_pr_driver_t* drivers = DriverList(&driverCount);
@@ -183,7 +156,7 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
         }
         drivers = matched;
     }
-    papplSystemSetPrinterDrivers(system, driverCount, drivers, AutoAddCallback, nullptr, DriverCallback, nullptr);
+    papplSystemSetPrinterDrivers(system, driverCount, drivers, AutoAddCallback, AddReceiptPage, DriverCallback, nullptr);
 
     // Pictures at their natural size, not through PAPPL's scaler.
     // PAPPL keeps its own filters to PWG raster, so ours convert to the
@@ -195,7 +168,19 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     if (!papplSystemLoadState(system, g_stateFile.c_str())) {
         papplLog(system, PAPPL_LOGLEVEL_INFO, "No state in \"%s\"; starting without printers.", g_stateFile.c_str());
     }
-    papplSystemIteratePrinters(system, CheckStoredPrinter, nullptr);
+    // The iteration holds the system's lock, which the checks and the web
+    // page need: collect first, then act.
+    std::vector<pappl_printer_t*> printers;
+    papplSystemIteratePrinters(
+        system, [](pappl_printer_t* printer, void* list) {
+            static_cast<std::vector<pappl_printer_t*>*>(list)->push_back(printer);
+        },
+        &printers);
+    for (pappl_printer_t* printer : printers) {
+        CheckStoredPrinter(printer, nullptr);
+        // Printers from the state file are not "created": their page comes here.
+        AddReceiptPage(printer, nullptr);
+    }
     papplSystemSetSaveCallback(system, SaveState, nullptr);
     return system;
 }
