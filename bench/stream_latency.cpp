@@ -13,6 +13,7 @@
 // figure is when the first block could be read, against the whole run.
 // With --declared the page header claims HEIGHT rows, SENT rows follow and
 // the stream ends: the figure is the filter's peak resident memory.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -58,6 +59,14 @@ zelp::RasterPage MakePage(uint32_t height) {
         }
     }
     return page;
+}
+
+// In the child: the filter's messages would only clutter the figures.
+void ToDevNull(int fd) {
+    const int null = open("/dev/null", O_WRONLY);
+    if (null < 0) return;
+    dup2(null, fd);
+    close(null);
 }
 
 bool WriteAll(int fd, const char* bytes, size_t count) {
@@ -107,7 +116,7 @@ int FirstBlock(const char* raster, const char* filter, const char* ppd, const ch
         dup2(out[1], 1);
         close(out[0]);
         setenv("PPD", ppd, 1);
-        freopen("/dev/null", "w", stderr);
+        ToDevNull(2);
         execl(filter, filter, "1", "bench", "latency", "1", options, raster, static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -138,8 +147,8 @@ int Declared(const char* filter, const char* ppd, const char* options, uint32_t 
     if (pid == 0) {
         dup2(in[0], 0);
         close(in[1]);
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
+        ToDevNull(1);
+        ToDevNull(2);
         setenv("PPD", ppd, 1);
         execl(filter, filter, "1", "bench", "latency", "1", options, static_cast<char*>(nullptr));
         _exit(127);
@@ -181,7 +190,7 @@ int main(int argc, char** argv) {
         close(in[1]);
         close(out[0]);
         setenv("PPD", argv[2], 1);
-        freopen("/dev/null", "w", stderr);
+        ToDevNull(2);
         execl(argv[1], argv[1], "1", "bench", "latency", "1", argv[3], static_cast<char*>(nullptr));
         _exit(127);
     }

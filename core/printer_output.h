@@ -25,7 +25,7 @@ public:
 
 private:
     // Gathered bytes past this go to the sink at once.
-    static constexpr size_t kDeliverBytes = 256 * 1024;
+    static constexpr size_t kDeliverBytes = 64 * 1024;
 
     ZelpByteSink sink_;
     ZelpMessageSink messages_;

@@ -8,7 +8,7 @@ namespace {
 
 // Lines gathered per read: enough for long reads, few enough that the
 // first rows of a page reach the printer early.
-constexpr uint64_t kChunkBytes = 256 * 1024;
+constexpr uint64_t kChunkBytes = 64 * 1024;
 
 struct Free {
     void operator()(unsigned char* p) const { free(p); }
@@ -18,6 +18,7 @@ struct Free {
 // cannot go on.
 bool FeedPage(RasterInput& input, ZelpJob* job, const cups_page_header2_t& header) {
     const uint32_t bytesPerLine = header.cupsBytesPerLine;
+    if (bytesPerLine == 0 || header.cupsHeight == 0) return true;  // the core never begins such a page
     const uint32_t perChunk = static_cast<uint32_t>(std::max<uint64_t>(1, kChunkBytes / bytesPerLine));
     const uint32_t chunkLines = std::min(perChunk, header.cupsHeight);
     // Untouched until lines arrive: a page that declares long lines and
