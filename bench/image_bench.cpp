@@ -99,15 +99,12 @@ void BM_BitmapExtraction(benchmark::State& state) {
     memset(&header, 0, sizeof header);
     header.cupsBitsPerPixel = 8;
     header.cupsBitsPerColor = 8;
-    ZELP_Init_Setting settings;
-    settings = ZELP_Init_Setting{};
-    settings.pageHeader = &header;
     for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
         int64_t cjBits = 0;
         int64_t lDelta = 0;
         int32_t cx = 0;
         int32_t cy = 0;
-        unsigned char* bitmap = GetCxImageBinaryData(&settings, &image, &cjBits, &lDelta, &cx, &cy);
+        unsigned char* bitmap = GetCxImageBinaryData(header, &image, &cjBits, &lDelta, &cx, &cy);
         benchmark::DoNotOptimize(bitmap);
         free(bitmap);
     }

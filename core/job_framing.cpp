@@ -1,9 +1,7 @@
 // The sequences sent at job start, page start, page end and job end.
 #include <array>
-#include <csignal>
 #include <cstring>
 
-#include "zelp_cancel.h"
 #include "zelp_commands.h"
 
 namespace {
@@ -50,40 +48,38 @@ int BuildBlackMarkSetup(const ZELP_Init_Setting& settings, unsigned char* out) {
     return static_cast<int>(p - out);
 }
 
-void jobSetup(ZELP_Init_Setting settings) {
-    if (Canceled) return;
-    outputCommand(printerInitializeCommand);
-    outputCommand(tableEntry(feedCommand, kFeedCommandCount, settings.FeedDist_B));
+void jobSetup(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled) {
+    if (canceled) return;
+    outputCommand(out, printerInitializeCommand);
+    outputCommand(out, tableEntry(feedCommand, kFeedCommandCount, settings.FeedDist_B));
     if (settings.CashDrawer <= 3) {
-        outputCommand(tableEntry(cashDrawerCommand, kCashDrawerCommandCount, settings.CashDrawer));
+        outputCommand(out, tableEntry(cashDrawerCommand, kCashDrawerCommandCount, settings.CashDrawer));
     }
 }
 
-void ZelpPageSetup(ZELP_Init_Setting settings) {
+void ZelpPageSetup(ZelpOutput& out, const ZELP_Init_Setting& settings) {
     std::array<unsigned char, 256> work{};
     const int count = BuildBlackMarkSetup(settings, work.data());
-    outputCommand(command{count, work.data()});
-    outputCommand(tableEntry(logoCommand, kLogoCommandCount, settings.Logo));
+    outputCommand(out, command{count, work.data()});
+    outputCommand(out, tableEntry(logoCommand, kLogoCommandCount, settings.Logo));
 }
 
-void endPage(ZELP_Init_Setting settings) {
-    if (Canceled) return;
-    outputCommand(tableEntry(logoCommand, kLogoCommandCount, settings.Logo_A));
-    outputCommand(tableEntry(feedCommand, kFeedCommandCount, settings.FeedDist));
-    outputCommand(tableEntry(pageEndCutCommand, kCutCommandCount, settings.Cutting));
+void endPage(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled) {
+    if (canceled) return;
+    outputCommand(out, tableEntry(logoCommand, kLogoCommandCount, settings.Logo_A));
+    outputCommand(out, tableEntry(feedCommand, kFeedCommandCount, settings.FeedDist));
+    outputCommand(out, tableEntry(pageEndCutCommand, kCutCommandCount, settings.Cutting));
 }
 
-void endJob(ZELP_Init_Setting settings) {
-    if (Canceled) {
+void endJob(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled) {
+    if (canceled) {
         // ESC @ clears whatever the printer buffered of the cancelled page.
-        outputCommand(printerInitializeCommand);
-    } else {
-        outputCommand(tableEntry(beeperCommand, kBeeperCommandCount, settings.Beeper));
-        if (settings.CashDrawer >= 4) {
-            outputCommand(tableEntry(cashDrawerCommand, kCashDrawerCommandCount, settings.CashDrawer));
-        }
-        outputCommand(tableEntry(jobEndCutCommand, kCutCommandCount, settings.Cutting));
+        outputCommand(out, printerInitializeCommand);
+        return;
     }
-    fflush(stdout);
-    signal(SIGTERM, SIG_IGN);
+    outputCommand(out, tableEntry(beeperCommand, kBeeperCommandCount, settings.Beeper));
+    if (settings.CashDrawer >= 4) {
+        outputCommand(out, tableEntry(cashDrawerCommand, kCashDrawerCommandCount, settings.CashDrawer));
+    }
+    outputCommand(out, tableEntry(jobEndCutCommand, kCutCommandCount, settings.Cutting));
 }

@@ -1,12 +1,14 @@
-// One page: raster lines in, a 1-bit page bitmap out to the printer.
+// One turned page: raster lines in, a 1-bit page bitmap out to the printer.
 #include "page_image.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "debug.h"
+#include "page_bounds.h"
 #include "raster_bands.h"
 #include "ximage.h"
 
@@ -20,13 +22,6 @@ constexpr float kThreeQuarterTurn = 270.0f;
 constexpr uint8_t kThresholdLevel = 127;
 constexpr int32_t kThresholdAlgorithm = 1;
 
-void traceFormat(const char* format, int64_t a, int64_t b, int64_t c, int64_t d) {
-    char text[512] = {};
-    snprintf(text, sizeof text, format, static_cast<int>(a), static_cast<int>(b), static_cast<int>(c),
-             static_cast<int>(d));
-    Dbg_WriteStr(text);
-}
-
 void rotateAsAsked(CxImage* image, int32_t printRotate) {
     switch (printRotate) {
         case 1: image->Rotate(kQuarterTurn, nullptr); break;
@@ -36,15 +31,6 @@ void rotateAsAsked(CxImage* image, int32_t printRotate) {
     }
 }
 
-void reportTooWide(int64_t lDelta) {
-    fprintf(stderr,
-            "ERROR: Page is too wide to print: its rows need %lld bytes, the printer takes at most %lld\n",
-            static_cast<long long>(lDelta), static_cast<long long>(kMaxBandRowBytes));
-}
-
-}  // namespace
-
-namespace {
 
 // Sets (or clears) every bit of every row from bit position cx onwards:
 // whole padding bytes, then the rest of the last byte the width uses.
@@ -83,7 +69,7 @@ void ReveseBitmap(unsigned char* bitmap, int64_t length) {
     for (; i < length; ++i) bitmap[i] = static_cast<unsigned char>(~bitmap[i]);
 }
 
-unsigned char* GetCxImageBinaryData(const ZELP_Init_Setting* settings, CxImage* image, int64_t* cjBits,
+unsigned char* GetCxImageBinaryData(const cups_page_header2_t& header, CxImage* image, int64_t* cjBits,
                                     int64_t* lDelta, int32_t* cx, int32_t* cy) {
     if (image->GetBpp() != 1 || image->GetNumColors() != 2 || image->GetBits(0) == nullptr) return nullptr;
     *lDelta = static_cast<int64_t>(image->GetEffWidth());
@@ -94,7 +80,7 @@ unsigned char* GetCxImageBinaryData(const ZELP_Init_Setting* settings, CxImage* 
     unsigned char* bitmap = static_cast<unsigned char*>(malloc(static_cast<size_t>(*cjBits)));
     if (bitmap == nullptr) return nullptr;
     memcpy(bitmap, image->GetBits(0), static_cast<size_t>(*cjBits));
-    if (settings->pageHeader->cupsBitsPerPixel == 1) {
+    if (header.cupsBitsPerPixel == 1) {
         ClearBitsRightOfWidth(bitmap, *lDelta, *cx, *cy);
     } else {
         // Converted pages hold black as index 0: set the padding white, then
@@ -105,42 +91,107 @@ unsigned char* GetCxImageBinaryData(const ZELP_Init_Setting* settings, CxImage* 
     return bitmap;
 }
 
-unsigned char* CxImageHandler(CxImage* image, const ZELP_Init_Setting* settings, int64_t* cjBits,
-                              int64_t* lDelta, int32_t* cx, int32_t* cy) {
+unsigned char* CxImageHandler(CxImage* image, const cups_page_header2_t& header, const ZELP_Init_Setting& settings,
+                              int64_t* cjBits, int64_t* lDelta, int32_t* cx, int32_t* cy) {
     char text[512] = {};
-    snprintf(text, sizeof text, "ImageA:%d %d", settings->ImageAlgorithm, static_cast<int>(image->GetBpp()));
+    snprintf(text, sizeof text, "ImageA:%d %d", settings.ImageAlgorithm, static_cast<int>(image->GetBpp()));
     Dbg_WriteStr(text);
-    rotateAsAsked(image, settings->PrintRotate);
+    rotateAsAsked(image, settings.PrintRotate);
     if (image->GetBpp() > 23) image->GrayScale();
-    if (settings->ImageAlgorithm == kThresholdAlgorithm) {
+    if (settings.ImageAlgorithm == kThresholdAlgorithm) {
         image->Threshold(kThresholdLevel);
     } else {
         image->Dither(0);
     }
-    return GetCxImageBinaryData(settings, image, cjBits, lDelta, cx, cy);
+    return GetCxImageBinaryData(header, image, cjBits, lDelta, cx, cy);
 }
 
-int ZelpPrintImage(cups_raster_t* ras, cups_page_header2_t* header, ZELP_Init_Setting* settings) {
-    CxImage* image = nullptr;
-    if (PageBuffersFit(header, settings->PrintRotate)) image = new (std::nothrow) CxImage(0);
-    if (image == nullptr) {
-        fputs("ERROR: Unable to allocate memory\n", stderr);
-        SkipPageData(ras, header);
-        return 1;
+unsigned char BlankLineByte(const cups_page_header2_t& header) {
+    return header.cupsBitsPerPixel == 1 ? 0x00 : 0xFF;
+}
+
+void ReportTooWide(ZelpOutput& out, int64_t lDelta) {
+    char line[256];
+    snprintf(line, sizeof line,
+             "ERROR: Page is too wide to print: its rows need %lld bytes, the printer takes at most %lld\n",
+             static_cast<long long>(lDelta), static_cast<long long>(kMaxBandRowBytes));
+    out.Message(line);
+}
+
+void TraceNumbers(const char* format, int64_t a, int64_t b, int64_t c, int64_t d) {
+    char text[512] = {};
+    snprintf(text, sizeof text, format, static_cast<int>(a), static_cast<int>(b), static_cast<int>(c),
+             static_cast<int>(d));
+    Dbg_WriteStr(text);
+}
+
+WholePage::WholePage() = default;
+WholePage::~WholePage() = default;
+
+bool WholePage::Begin(const cups_page_header2_t& header, ZelpOutput& out) {
+    header_ = header;
+    got_ = 0;
+    TracePageRead(header);
+    const uint32_t bits = header.cupsBitsPerPixel;
+    const bool imageDepth = bits == 1 || bits == 4 || bits == 8 || bits == 24;
+    // Lines that land in image rows as they are (same depth, no longer than
+    // a row) go straight into the page image; the others are gathered in a
+    // page buffer and handed to CreateFromArray at the end.
+    viaBuffer_ = !(imageDepth && header.cupsWidth > 0 &&
+                   header.cupsBytesPerLine <= CxImage::RowBytes(header.cupsWidth, bits));
+    image_.reset(new (std::nothrow) CxImage(0));
+    bool room = image_ != nullptr;
+    if (room && viaBuffer_) {
+        pageBuffer_.reset(static_cast<unsigned char*>(calloc(header.cupsHeight, header.cupsBytesPerLine)));
+        room = pageBuffer_ != nullptr;
+    } else if (room) {
+        room = image_->Create(header.cupsWidth, header.cupsHeight, bits, 0) != nullptr;
+        if (room && bits <= 8) image_->SetGrayPalette();
+    }
+    if (!room) {
+        image_.reset();
+        out.Message("ERROR: Unable to allocate memory\n");
+    }
+    return room;
+}
+
+void WholePage::Lines(const unsigned char* lines, uint32_t count) {
+    const uint32_t n = header_.cupsBytesPerLine;
+    count = std::min(count, header_.cupsHeight - got_);
+    if (viaBuffer_) {
+        memcpy(pageBuffer_.get() + size_t{got_} * n, lines, size_t{count} * n);
+    } else {
+        for (uint32_t i = 0; i < count; ++i) memcpy(image_->GetBits(got_ + i), lines + size_t{i} * n, n);
+    }
+    got_ += count;
+}
+
+int WholePage::End(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t copies) {
+    const uint32_t n = header_.cupsBytesPerLine;
+    const uint32_t height = header_.cupsHeight;
+    // From the first line that did not come in full, the page stays blank
+    // rather than printing data that never came.
+    if (viaBuffer_) {
+        memset(pageBuffer_.get() + size_t{got_} * n, BlankLineByte(header_), size_t{height - got_} * n);
+        const bool built = image_->CreateFromArray(pageBuffer_.get(), header_.cupsWidth, height,
+                                                   header_.cupsBitsPerPixel, n, false);
+        pageBuffer_.reset();  // the image holds the pixels now
+        if (!built) return 1;
+    } else {
+        for (uint32_t y = got_; y < height; ++y) memset(image_->GetBits(y), BlankLineByte(header_), n);
     }
     int64_t cjBits = 0;
     int64_t lDelta = 0;
     int32_t cx = 0;
     int32_t cy = 0;
-    unsigned char* bitmap = nullptr;
-    if (LoadPageImage(ras, header, image)) bitmap = CxImageHandler(image, settings, &cjBits, &lDelta, &cx, &cy);
-    delete image;
+    unsigned char* bitmap = CxImageHandler(image_.get(), header_, settings, &cjBits, &lDelta, &cx, &cy);
+    image_.reset();
     if (bitmap == nullptr) {
-        if (lDelta > kMaxBandRowBytes) reportTooWide(lDelta);
+        if (lDelta > kMaxBandRowBytes) ReportTooWide(out, lDelta);
         return 1;
     }
-    traceFormat("cjBits=%d,lDelta=%d,cx=%d,cy=%d", cjBits, lDelta, cx, cy);
-    SendPageBitmap2Printer(header, settings, bitmap, &cjBits, &lDelta, &cx, &cy);
+    TraceNumbers("cjBits=%d,lDelta=%d,cx=%d,cy=%d", cjBits, lDelta, cx, cy);
+    SendPageBitmap2Printer(out, settings, copies, bitmap, lDelta, cy);
     free(bitmap);
     return 0;
 }

@@ -1,13 +1,16 @@
-// Rendering one raster page into a 1-bit page bitmap (a set bit is a dot)
-// and sending it.
-#ifndef ZELP_FILTER_PAGE_IMAGE_H
-#define ZELP_FILTER_PAGE_IMAGE_H
+// The whole-page route: a page gathered line by line into one page image,
+// then turned, reduced to grey and to two levels by the image library and
+// sent at its end. Turned pages take it: a turn needs every line first.
+#ifndef ZELP_CORE_PAGE_IMAGE_H
+#define ZELP_CORE_PAGE_IMAGE_H
 
 #include <cups/raster.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 
-#include "page_read.h"
+#include "printer_output.h"
 #include "zelp_settings.h"
 
 class CxImage;
@@ -15,19 +18,43 @@ class CxImage;
 // g_bitHelpMask[n] has its n lowest bits set.
 extern const unsigned char g_bitHelpMask[8];
 
-// Reads, renders and sends one page: 0 when its bitmap went out, 1 when the
-// page could not be rendered (nothing of it sent).
-int ZelpPrintImage(cups_raster_t* ras, cups_page_header2_t* header, ZELP_Init_Setting* settings);
+class WholePage {
+public:
+    WholePage();
+    ~WholePage();
+
+    // Makes room for the page's lines: the page image, or for 32-bit pages
+    // and lines longer than an image row a page buffer. False after "ERROR:
+    // Unable to allocate memory" when there is no room.
+    bool Begin(const cups_page_header2_t& header, ZelpOutput& out);
+    // The page's next lines, cupsBytesPerLine bytes each.
+    void Lines(const unsigned char* lines, uint32_t count);
+    // Lines that never came are blank; renders the page and sends its
+    // bitmap, `copies` times. 0 when the bitmap went out, 1 when the page
+    // could not be rendered (nothing of it sent).
+    int End(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t copies);
+
+private:
+    cups_page_header2_t header_{};
+    std::unique_ptr<CxImage> image_;
+    struct Free {
+        void operator()(unsigned char* p) const { free(p); }
+    };
+    // Only when the lines cannot go straight into the image.
+    std::unique_ptr<unsigned char, Free> pageBuffer_;
+    bool viaBuffer_ = false;
+    uint32_t got_ = 0;  // lines that came
+};
 
 // Turns, grey-reduces and two-levels the page image, then takes out its
 // bitmap (release with free()), or null.
-unsigned char* CxImageHandler(CxImage* image, const ZELP_Init_Setting* settings, int64_t* cjBits,
-                              int64_t* lDelta, int32_t* cx, int32_t* cy);
+unsigned char* CxImageHandler(CxImage* image, const cups_page_header2_t& header, const ZELP_Init_Setting& settings,
+                              int64_t* cjBits, int64_t* lDelta, int32_t* cx, int32_t* cy);
 
 // Copies the rows of a two-colour 1-bit image out so that a set bit is a
 // dot and no bit right of the width is set. The geometry is filled in even
 // when the result is null.
-unsigned char* GetCxImageBinaryData(const ZELP_Init_Setting* settings, CxImage* image, int64_t* cjBits,
+unsigned char* GetCxImageBinaryData(const cups_page_header2_t& header, CxImage* image, int64_t* cjBits,
                                     int64_t* lDelta, int32_t* cx, int32_t* cy);
 
 // Sets every bit of every row from bit position cx onwards.
@@ -38,5 +65,15 @@ void ReveseBitmap(unsigned char* bitmap, int64_t length);
 
 // Clears every bit of every row from bit position cx onwards.
 void ClearBitsRightOfWidth(unsigned char* bitmap, int64_t lDelta, int32_t cx, int32_t cy);
+
+// Bytes that print nothing at a page's depth: a clear bit on 1-bit pages,
+// white on every other (they are inverted on the way out).
+unsigned char BlankLineByte(const cups_page_header2_t& header);
+
+// "ERROR: Page is too wide to print: ..." for rows of `lDelta` bytes.
+void ReportTooWide(ZelpOutput& out, int64_t lDelta);
+
+// Passes "format" with four numbers to the trace hook.
+void TraceNumbers(const char* format, int64_t a, int64_t b, int64_t c, int64_t d);
 
 #endif

@@ -1,4 +1,3 @@
-// GS v 0 raster bit-image blocks, cut from the finished page bitmap.
 #include "raster_bands.h"
 
 #include <cstdio>
@@ -8,27 +7,16 @@
 
 namespace {
 
-uint64_t g_copyLimit = UINT64_MAX;
-
 // GS v 0 m xL xH yL yH: normal mode, no doubling; width and rows filled in.
 const unsigned char kRasterBlockHeader[kBandHeaderBytes] = {0x1D, 0x76, 0x30, 0x00, 0x00, 0x00, 0x00, 0x00};
 
-void writeBand(const unsigned char* rows, int64_t lDelta, int rowCount) {
-    unsigned char header[kBandHeaderBytes];
-    memcpy(header, kRasterBlockHeader, sizeof header);
-    header[4] = static_cast<unsigned char>(lDelta % 256);
-    header[5] = static_cast<unsigned char>((lDelta / 256) % 256);
-    header[6] = static_cast<unsigned char>(rowCount);
-    fwrite(header, 1, sizeof header, stdout);
-    fwrite(rows, 1, static_cast<size_t>(lDelta) * static_cast<size_t>(rowCount), stdout);
-}
+}  // namespace
 
-// Rows are whole 32-bit words (lDelta is a multiple of 4 for every page
-// bitmap), looked at a word at a time; any tail byte by byte.
-bool rowIsBlank(const unsigned char* row, int64_t lDelta) {
+bool RowIsBlank(const unsigned char* row, int64_t lDelta) {
+    // Rows are whole 32-bit words for every page bitmap; any tail byte by byte.
     int64_t i = 0;
-    for (; i + 4 <= lDelta; i += 4) {
-        uint32_t word;
+    for (; i + 8 <= lDelta; i += 8) {
+        uint64_t word;
         memcpy(&word, row + i, sizeof word);
         if (word != 0) return false;
     }
@@ -38,52 +26,137 @@ bool rowIsBlank(const unsigned char* row, int64_t lDelta) {
     return true;
 }
 
-}  // namespace
+PageBands::PageBands(ZelpOutput& out, const ZELP_Init_Setting& settings, int64_t lDelta, uint64_t copies)
+    : out_(out),
+      lDelta_(lDelta),
+      copies_(copies),
+      skipEnd_(settings.BlankSpace != 0),
+      skipStart_(settings.LeadingBlank > 0),
+      band_(static_cast<size_t>(lDelta * kBandRows)) {}
 
-void WriteBitmapBands(const unsigned char* bitmap, int64_t lDelta, int32_t rows) {
-    int32_t row = 0;
-    for (; rows - row >= kBandRows; row += kBandRows) {
-        writeBand(bitmap + row * lDelta, lDelta, kBandRows);
+void PageBands::Row(const unsigned char* row) {
+    const int64_t y = rows_++;
+    if (RowIsBlank(row, lDelta_)) {
+        Hold(1);
+        return;
     }
-    if (rows > row) writeBand(bitmap + row * lDelta, lDelta, rows - row);
+    if (firstDot_ < 0) {
+        firstDot_ = y;
+        // The blank rows above the first dot are left out.
+        if (skipStart_) held_ = 0;
+    }
+    lastDot_ = y;
+    SendHeld();
+    if (firstSent_ < 0) firstSent_ = y;
+    Send(row);
 }
 
-int32_t RowsToSend(const unsigned char* bitmap, int64_t lDelta, int32_t cy, int32_t blankSpace) {
-    if (blankSpace == 0) return cy;
-    int32_t blank = 0;
-    while (blank < cy && rowIsBlank(bitmap + int64_t{cy - 1 - blank} * lDelta, lDelta)) ++blank;
-    char text[512] = {};
-    snprintf(text, sizeof text, "printLineCount=%d,pageEndBlankLines=%d", cy - blank, blank);
-    Dbg_WriteStr(text);
-    return cy - blank;
+void PageBands::BlankRows(uint64_t count) {
+    rows_ += static_cast<int64_t>(count);
+    Hold(count);
 }
 
-int32_t LeadingRowsToSkip(const unsigned char* bitmap, int64_t lDelta, int32_t rows, int32_t leadingBlank) {
-    if (leadingBlank <= 0) return 0;
-    int32_t blank = 0;
-    while (blank < rows && rowIsBlank(bitmap + int64_t{blank} * lDelta, lDelta)) ++blank;
-    // A page without a dot prints as it would without the option.
-    if (blank == rows) return 0;
-    char text[512] = {};
-    snprintf(text, sizeof text, "pageStartBlankLines=%d", blank);
-    Dbg_WriteStr(text);
-    return blank;
+// Blank rows wait while they may still turn out to be leading or trailing
+// ones; with neither kind left out they go at once.
+void PageBands::Hold(uint64_t count) {
+    if (held_ == 0) heldStart_ = rows_ - static_cast<int64_t>(count);
+    held_ += count;
+    const bool mayLead = skipStart_ && firstDot_ < 0;
+    if (!mayLead && !skipEnd_) SendHeld();
 }
 
-void SetCopyLimit(uint64_t copies) {
-    g_copyLimit = copies;
+void PageBands::SendHeld() {
+    if (held_ == 0) return;
+    if (firstSent_ < 0) firstSent_ = heldStart_;
+    SendBlank(held_);
+    held_ = 0;
 }
 
-int SendPageBitmap2Printer(const cups_page_header2_t* header, const ZELP_Init_Setting* settings,
-                           const unsigned char* bitmap, const int64_t* /*cjBits*/, const int64_t* lDelta,
-                           const int32_t* /*cx*/, const int32_t* cy) {
-    const int32_t printLineCount = RowsToSend(bitmap, *lDelta, *cy, settings->BlankSpace);
-    const int32_t first = LeadingRowsToSkip(bitmap, *lDelta, printLineCount, settings->LeadingBlank);
+void PageBands::Send(const unsigned char* row) {
+    if (copies_ == 0) return;
+    memcpy(&band_[static_cast<size_t>(bandRows_ * lDelta_)], row, static_cast<size_t>(lDelta_));
+    if (copies_ > 1) {
+        if (segments_.empty() || segments_.back().blank) segments_.push_back({false, 0});
+        ++segments_.back().rows;
+        stored_.insert(stored_.end(), row, row + lDelta_);
+    }
+    if (++bandRows_ == kBandRows) EmitBand();
+}
+
+void PageBands::SendBlank(uint64_t count) {
+    if (copies_ == 0 || count == 0) return;
+    if (copies_ > 1) {
+        if (segments_.empty() || !segments_.back().blank) segments_.push_back({true, 0});
+        segments_.back().rows += count;
+    }
+    PutBlank(count);
+}
+
+void PageBands::PutBlank(uint64_t count) {
+    while (count > 0) {
+        const uint64_t room = static_cast<uint64_t>(kBandRows - bandRows_);
+        const uint64_t take = count < room ? count : room;
+        memset(&band_[static_cast<size_t>(bandRows_ * lDelta_)], 0, static_cast<size_t>(take * lDelta_));
+        bandRows_ += static_cast<int>(take);
+        count -= take;
+        if (bandRows_ == kBandRows) EmitBand();
+    }
+}
+
+void PageBands::EmitBand() {
+    if (bandRows_ == 0) return;
+    unsigned char header[kBandHeaderBytes];
+    memcpy(header, kRasterBlockHeader, sizeof header);
+    header[4] = static_cast<unsigned char>(lDelta_ % 256);
+    header[5] = static_cast<unsigned char>((lDelta_ / 256) % 256);
+    header[6] = static_cast<unsigned char>(bandRows_);
+    out_.Put(header, sizeof header);
+    out_.Put(band_.data(), static_cast<size_t>(bandRows_ * lDelta_));
+    bandRows_ = 0;
+}
+
+void PageBands::Finish() {
+    if (skipEnd_) {
+        const int64_t printLineCount = lastDot_ + 1;
+        char text[512] = {};
+        snprintf(text, sizeof text, "printLineCount=%d,pageEndBlankLines=%d", static_cast<int>(printLineCount),
+                 static_cast<int>(rows_ - printLineCount));
+        Dbg_WriteStr(text);
+    }
+    if (skipStart_ && firstDot_ >= 0) {
+        char text[512] = {};
+        snprintf(text, sizeof text, "pageStartBlankLines=%d", static_cast<int>(firstDot_));
+        Dbg_WriteStr(text);
+    }
+    // A page without a dot prints as it would without LeadingBlank.
+    if (!skipEnd_) SendHeld();
+    held_ = 0;
+    EmitBand();
+    Replay();
+}
+
+void PageBands::Replay() {
     // A 64-bit counter: NumCopies 4,294,967,295 must end, not wrap.
-    const uint64_t copies = header->NumCopies < g_copyLimit ? header->NumCopies : g_copyLimit;
-    for (uint64_t copy = 1; copy <= copies; ++copy) {
-        WriteBitmapBands(bitmap + first * *lDelta, *lDelta, printLineCount - first);
-        fflush(stdout);
+    for (uint64_t copy = 2; copy <= copies_ && !out_.Failed(); ++copy) {
+        const unsigned char* row = stored_.data();
+        for (const Segment& segment : segments_) {
+            if (segment.blank) {
+                PutBlank(segment.rows);
+                continue;
+            }
+            for (uint64_t i = 0; i < segment.rows; ++i, row += lDelta_) {
+                memcpy(&band_[static_cast<size_t>(bandRows_ * lDelta_)], row, static_cast<size_t>(lDelta_));
+                if (++bandRows_ == kBandRows) EmitBand();
+            }
+        }
+        EmitBand();
     }
+}
+
+int SendPageBitmap2Printer(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t copies,
+                           const unsigned char* bitmap, int64_t lDelta, int32_t cy) {
+    PageBands bands(out, settings, lDelta, copies);
+    for (int32_t y = 0; y < cy; ++y) bands.Row(bitmap + int64_t{y} * lDelta);
+    bands.Finish();
     return 0;
 }

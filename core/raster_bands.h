@@ -1,11 +1,15 @@
-// Sending a page bitmap as GS v 0 raster blocks of at most 24 dot rows.
-#ifndef ZELP_FILTER_RASTER_BANDS_H
-#define ZELP_FILTER_RASTER_BANDS_H
-
-#include <cups/raster.h>
+// The rows of one page on their way out as GS v 0 raster blocks of at most
+// 24 dot rows. Rows come in page order as they become final; blank rows at
+// the top (LeadingBlank) and at the end (BlankSpace) are held back and
+// counted, not stored, and every other row leaves with its block. Copies
+// after the first replay what the first one sent.
+#ifndef ZELP_CORE_RASTER_BANDS_H
+#define ZELP_CORE_RASTER_BANDS_H
 
 #include <cstdint>
+#include <vector>
 
+#include "printer_output.h"
 #include "zelp_settings.h"
 
 // Dot rows per GS v 0 block: the most a block may hold.
@@ -15,26 +19,61 @@ constexpr int kBandHeaderBytes = 8;
 // The width field is 16 bits: a wider row cannot be described.
 constexpr int64_t kMaxBandRowBytes = 0xFFFF;
 
-// Writes the first `rows` rows of the bitmap (each lDelta bytes) as GS v 0
-// blocks to standard output, without a flush.
-void WriteBitmapBands(const unsigned char* bitmap, int64_t lDelta, int32_t rows);
+class PageBands {
+public:
+    // Rows of `lDelta` bytes (dots set, bits past the width clear), each
+    // copy sent `copies` times in all.
+    PageBands(ZelpOutput& out, const ZELP_Init_Setting& settings, int64_t lDelta, uint64_t copies);
 
-// Number of rows left to send: cy, less the trailing blank rows when
-// BlankSpace is on.
-int32_t RowsToSend(const unsigned char* bitmap, int64_t lDelta, int32_t cy, int32_t blankSpace);
+    // The page's next row.
+    void Row(const unsigned char* row);
+    // The page's next `count` rows, all blank.
+    void BlankRows(uint64_t count);
+    // After the last row: the trace of what was left out, the first copy's
+    // last block, then the other copies.
+    void Finish();
 
-// Number of blank rows at the top of the first `rows` rows that are left out
-// when LeadingBlank is on: 0 when it is off or when the page has no dot.
-int32_t LeadingRowsToSkip(const unsigned char* bitmap, int64_t lDelta, int32_t rows, int32_t leadingBlank);
+    // Page row of the first row sent, -1 until it is known (nothing sent yet).
+    int64_t FirstSentRow() const { return firstSent_; }
 
-// Caps the copies of each page (default: as many as the header asks for,
-// up to 4,294,967,295); the fuzz harness keeps runs short with it.
-void SetCopyLimit(uint64_t copies);
+private:
+    void Hold(uint64_t count);
+    void SendHeld();
+    void Send(const unsigned char* row);
+    void SendBlank(uint64_t count);
+    void PutBlank(uint64_t count);
+    void EmitBand();
+    void Replay();
 
-// Writes the page bitmap once per copy in the page header, flushing after
-// each copy. Always returns 0.
-int SendPageBitmap2Printer(const cups_page_header2_t* header, const ZELP_Init_Setting* settings,
-                           const unsigned char* bitmap, const int64_t* cjBits, const int64_t* lDelta,
-                           const int32_t* cx, const int32_t* cy);
+    struct Segment {
+        bool blank;
+        uint64_t rows;
+    };
+
+    ZelpOutput& out_;
+    int64_t lDelta_;
+    uint64_t copies_;
+    bool skipEnd_;    // BlankSpace: trailing blank rows are left out
+    bool skipStart_;  // LeadingBlank: leading blank rows are left out
+    int64_t rows_ = 0;         // rows seen
+    int64_t firstDot_ = -1;    // page row of the first and last dotted rows
+    int64_t lastDot_ = -1;
+    int64_t firstSent_ = -1;
+    uint64_t held_ = 0;        // blank rows after the last row sent
+    int64_t heldStart_ = 0;    // page row of the first of them
+    std::vector<unsigned char> band_;
+    int bandRows_ = 0;
+    // What the first copy sent, for the others: blank runs counted.
+    std::vector<Segment> segments_;
+    std::vector<unsigned char> stored_;
+};
+
+// Sends a whole page bitmap (cy rows of lDelta bytes) through PageBands.
+// Always returns 0.
+int SendPageBitmap2Printer(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t copies,
+                           const unsigned char* bitmap, int64_t lDelta, int32_t cy);
+
+// True when the row's `lDelta` bytes are all zero.
+bool RowIsBlank(const unsigned char* row, int64_t lDelta);
 
 #endif

@@ -4,8 +4,8 @@
 #define ZELP_FILTER_COMMANDS_H
 
 #include <cstdint>
-#include <cstdio>
 
+#include "printer_output.h"
 #include "zelp_settings.h"
 
 // One printer command or command group; a count of 0 sends nothing.
@@ -34,9 +34,9 @@ extern const command jobEndCutCommand[kCutCommandCount];
 // (-1, the value of an option the PPD file lacks, among them).
 command tableEntry(const command* table, int count, int32_t index);
 
-// Writes the command's bytes to standard output, unflushed.
-inline void outputCommand(command cmd) {
-    for (int32_t i = 0; i < cmd.count; ++i) putchar(cmd.bytes[i]);
+// Adds the command's bytes to the job's printer output.
+inline void outputCommand(ZelpOutput& out, command cmd) {
+    if (cmd.count > 0) out.Put(cmd.bytes, static_cast<size_t>(cmd.count));
 }
 
 // Page-start black-mark bytes for a BMSetting value (1: full set-up, 2: mode
@@ -45,9 +45,11 @@ inline void outputCommand(command cmd) {
 constexpr int kBlackMarkMaxBytes = 35;
 int BuildBlackMarkSetup(const ZELP_Init_Setting& settings, unsigned char* out);
 
-void jobSetup(ZELP_Init_Setting settings);
-void ZelpPageSetup(ZELP_Init_Setting settings);
-void endPage(ZELP_Init_Setting settings);
-void endJob(ZELP_Init_Setting settings);
+// The framing sequences; `canceled` is the job's state as the caller found
+// it (the page start is sent in full whatever it is).
+void jobSetup(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled);
+void ZelpPageSetup(ZelpOutput& out, const ZELP_Init_Setting& settings);
+void endPage(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled);
+void endJob(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled);
 
 #endif

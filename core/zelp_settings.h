@@ -4,7 +4,6 @@
 #define ZELP_FILTER_SETTINGS_H
 
 #include <cups/ppd.h>
-#include <cups/raster.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -13,8 +12,9 @@
 
 #include "debug.h"
 
+// Filled once per job; the page being printed travels beside it, in the
+// page calls' own arguments.
 struct ZELP_Init_Setting {
-    cups_page_header2_t* pageHeader;  // the page being printed; null until the page loop sets it
     int32_t modelNumber;
     float pageWidth;   // millimetres, from a keyword of the form X..MMY..MM
     float pageHeight;

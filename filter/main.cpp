@@ -4,17 +4,17 @@
 //
 // The printer options come from the PPD file named by $PPD, overridden by
 // the job's options. Status goes to stderr; stdout carries printer bytes only.
-#include <cups/raster.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include "debug.h"
 #include "page_loop.h"
-#include "raster_input.h"
 #include "zelp_cancel.h"
-#include "zelp_commands.h"
+#include "zelp_job.h"
 #include "zelp_settings.h"
 
 namespace {
@@ -31,8 +31,29 @@ int openRasterFile(const char* path) {
     return fd;
 }
 
-int reportOutcome(int pages) {
-    if (pages == 0) {
+// Printer bytes go straight to standard output, whole.
+bool writeToStdout(void* /*context*/, const unsigned char* bytes, size_t count) {
+    while (count > 0) {
+        const ssize_t n = write(STDOUT_FILENO, bytes, count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        count -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool canceledBySignal(void* /*context*/) {
+    return Canceled != 0;
+}
+
+void messageToStderr(void* /*context*/, const char* line) {
+    fputs(line, stderr);
+}
+
+int reportOutcome(const ZelpJobOutcome& outcome) {
+    if (outcome.printerFailed) return 1;  // the job told the scheduler why
+    if (outcome.pages == 0) {
         Dbg_WriteStr("page == 0");
         fputs("ERROR: No pages found!\n", stderr);
         return 1;
@@ -58,13 +79,10 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     RegCancelSig();
-    jobSetup(settings);
+    const ZelpJobIo io{{nullptr, writeToStdout}, {nullptr, canceledBySignal}, {nullptr, messageToStderr}, {}};
+    const ZelpJobOutcome outcome = PrintRasterJob(fd, settings, io);
+    signal(SIGTERM, SIG_IGN);
 
-    cups_raster_t* ras = OpenRasterInput(fd);
-    const int pages = ZelpPrintFlow(ras, &settings);
-    endJob(settings);
-
-    CloseRasterInput(ras);
     if (fd != 0) close(fd);
-    return reportOutcome(pages);
+    return reportOutcome(outcome);
 }

@@ -1,42 +1,61 @@
 #include "page_loop.h"
 
-#include <cstdio>
-#include <cstring>
-
-#include "debug.h"
-#include "page_image.h"
-#include "zelp_cancel.h"
-#include "zelp_commands.h"
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
 
 namespace {
-char g_dbgBuffer[2048];
+
+// Lines gathered per read: enough for long reads, few enough that the
+// first rows of a page reach the printer early.
+constexpr uint64_t kChunkBytes = 64 * 1024;
+
+struct Free {
+    void operator()(unsigned char* p) const { free(p); }
+};
+
+// Hands the page's lines to the job as they come. False when the job
+// cannot go on.
+bool FeedPage(RasterInput& input, ZelpJob* job, const cups_page_header2_t& header) {
+    const uint32_t bytesPerLine = header.cupsBytesPerLine;
+    if (bytesPerLine == 0 || header.cupsHeight == 0) return true;  // the core never begins such a page
+    const uint32_t perChunk = static_cast<uint32_t>(std::max<uint64_t>(1, kChunkBytes / bytesPerLine));
+    const uint32_t chunkLines = std::min(perChunk, header.cupsHeight);
+    // Untouched until lines arrive: a page that declares long lines and
+    // sends few costs what it sends.
+    std::unique_ptr<unsigned char, Free> chunk(static_cast<unsigned char*>(malloc(uint64_t{chunkLines} * bytesPerLine)));
+    if (chunk == nullptr) return true;  // the page prints blank, as lines that never came
+    for (uint32_t got = 0; got < header.cupsHeight && !input.Ended();) {
+        const uint32_t lines = input.ReadLines(chunk.get(), bytesPerLine, std::min(chunkLines, header.cupsHeight - got));
+        if (lines > 0 && !ZelpPageLines(job, chunk.get(), lines)) return false;
+        got += lines;
+    }
+    return true;
 }
 
-int ZelpPrintFlow(cups_raster_t* ras, ZELP_Init_Setting* settings) {
+}  // namespace
+
+void ZelpPrintFlow(RasterInput& input, ZelpJob* job) {
     cups_page_header2_t header;
-    int page = 0;
-    while (ras != nullptr && cupsRasterReadHeader2(ras, &header)) {
-        if (header.cupsHeight == 0 || header.cupsBytesPerLine == 0) {
-            Dbg_WriteStr("header.cupsHeight == 0");
+    while (input.ReadHeader(&header)) {
+        const ZelpPageAction action = ZelpStartPage(job, header);
+        if (action == ZelpPageAction::kStop) break;
+        if (action == ZelpPageAction::kSkip) {
+            input.Skip(uint64_t{header.cupsBytesPerLine} * header.cupsHeight);
+        } else if (!FeedPage(input, job, header)) {
             break;
         }
-        if (Canceled) break;
-        ZelpPageSetup(*settings);
-        // The record points at the loop's header only while the loop runs;
-        // it is set back to null before the loop returns.
-        // cppcheck-suppress autoVariables
-        settings->pageHeader = &header;
-        ++page;
-        fprintf(stderr, "PAGE: %d %d\n", page, header.NumCopies);
-        memset(g_dbgBuffer, 0, sizeof g_dbgBuffer);
-        snprintf(g_dbgBuffer, sizeof g_dbgBuffer, "cupsBitsPerColor=%d,cupsBytesPerLine=%d,cupsHeight=%d",
-                 header.cupsBitsPerColor, header.cupsBytesPerLine, header.cupsHeight);
-        Dbg_WriteStr(g_dbgBuffer);
-        ZelpPrintImage(ras, &header, settings);
-        endPage(*settings);
-        if (Canceled) break;
+        if (!ZelpEndPage(job)) break;
     }
-    // The header dies with the loop; nothing after it may point there.
-    settings->pageHeader = nullptr;
-    return page;
+}
+
+ZelpJobOutcome PrintRasterJob(int fd, const ZELP_Init_Setting& settings, const ZelpJobIo& io) {
+    ZelpJob* job = ZelpStartJob(settings, io);
+    if (job == nullptr) return ZelpJobOutcome{0, false};
+    {
+        RasterInput input(fd);
+        ZelpPrintFlow(input, job);
+        // The job ends before the stream closes, as the scheduler expects.
+        return ZelpEndJob(job);
+    }
 }

@@ -1,13 +1,17 @@
-// The page loop: one page header after another until the stream ends, a
-// header has no lines, or the job is cancelled.
+// The filter's page loop: page headers and lines from the raster stream,
+// handed to the page core as they arrive.
 #ifndef ZELP_FILTER_PAGE_LOOP_H
 #define ZELP_FILTER_PAGE_LOOP_H
 
-#include <cups/raster.h>
+#include "raster_input.h"
+#include "zelp_job.h"
 
-#include "zelp_settings.h"
+// Feeds every page of the stream to the job, until the stream ends or the
+// job is to stop.
+void ZelpPrintFlow(RasterInput& input, ZelpJob* job);
 
-// Returns the number of pages begun.
-int ZelpPrintFlow(cups_raster_t* ras, ZELP_Init_Setting* settings);
+// The whole job on the raster stream read from `fd`: job start, the page
+// loop, job end.
+ZelpJobOutcome PrintRasterJob(int fd, const ZELP_Init_Setting& settings, const ZelpJobIo& io);
 
 #endif

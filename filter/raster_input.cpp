@@ -1,9 +1,12 @@
 #include "raster_input.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -14,75 +17,84 @@ const char* const kUncompressedSyncWords[] = {"RaSt", "tSaR", "RaS3", "3SaR"};
 
 // Largest single read: a bound on what one call may ask of libcups.
 constexpr uint64_t kMaxBlockBytes = uint64_t{1} << 24;
+constexpr uint64_t kSkipChunkBytes = 64 * 1024;
 
-struct CountingReader {
-    int fd = -1;
-    uint64_t delivered = 0;
-    char sync[4] = {};
-    cups_raster_t* ras = nullptr;
-};
+}  // namespace
 
-// One stream per process: the filter reads one job.
-CountingReader g_reader;
+RasterInput::RasterInput(int fd) : fd_(fd) {
+    ras_ = cupsRasterOpenIO(ReadCounted, this, CUPS_RASTER_READ);
+}
 
-ssize_t readCounted(void* ctx, unsigned char* buffer, size_t bytes) {
-    CountingReader* reader = static_cast<CountingReader*>(ctx);
+RasterInput::~RasterInput() {
+    cupsRasterClose(ras_);
+}
+
+ssize_t RasterInput::ReadCounted(void* context, unsigned char* buffer, size_t bytes) {
+    RasterInput* input = static_cast<RasterInput*>(context);
     ssize_t n;
     do {
-        n = read(reader->fd, buffer, bytes);
+        n = read(input->fd_, buffer, bytes);
     } while (n < 0 && errno == EINTR);
     if (n > 0) {
-        for (uint64_t i = reader->delivered; i < 4 && i < reader->delivered + static_cast<uint64_t>(n); ++i) {
-            reader->sync[i] = static_cast<char>(buffer[i - reader->delivered]);
+        for (uint64_t i = input->delivered_; i < 4 && i < input->delivered_ + static_cast<uint64_t>(n); ++i) {
+            input->sync_[i] = static_cast<char>(buffer[i - input->delivered_]);
         }
-        reader->delivered += static_cast<uint64_t>(n);
+        input->delivered_ += static_cast<uint64_t>(n);
     }
     return n;
 }
 
-bool readsInBlocks(cups_raster_t* ras) {
-    if (ras == nullptr || ras != g_reader.ras) return false;
+bool RasterInput::ReadsInBlocks() const {
     for (const char* word : kUncompressedSyncWords) {
-        if (memcmp(g_reader.sync, word, 4) == 0) return true;
+        if (memcmp(sync_, word, 4) == 0) return true;
     }
     return false;
 }
 
-uint32_t readLineByLine(cups_raster_t* ras, unsigned char* dest, uint32_t bytesPerLine, uint32_t lines) {
-    for (uint32_t y = 0; y < lines; ++y) {
-        if (cupsRasterReadPixels(ras, dest + uint64_t{y} * bytesPerLine, bytesPerLine) == 0) return y;
+// Bytes that a read would get without waiting; a descriptor that cannot
+// tell is taken to have plenty.
+uint64_t RasterInput::BytesWaiting() const {
+    int waiting = 0;
+    if (ioctl(fd_, FIONREAD, &waiting) != 0) return UINT64_MAX;
+    return waiting > 0 ? static_cast<uint64_t>(waiting) : 0;
+}
+
+bool RasterInput::ReadHeader(cups_page_header2_t* header) {
+    ended_ = false;
+    return ras_ != nullptr && cupsRasterReadHeader2(ras_, header) != 0;
+}
+
+uint32_t RasterInput::ReadLines(unsigned char* dest, uint32_t bytesPerLine, uint32_t lines) {
+    if (ras_ == nullptr || ended_ || lines == 0 || bytesPerLine == 0) return 0;
+    if (!ReadsInBlocks() || bytesPerLine > kMaxBlockBytes) {
+        uint32_t y = 0;
+        do {
+            if (cupsRasterReadPixels(ras_, dest + uint64_t{y} * bytesPerLine, bytesPerLine) == 0) {
+                ended_ = true;
+                return y;
+            }
+        } while (++y < lines && BytesWaiting() > 0);
+        return y;
     }
-    return lines;
-}
-
-}  // namespace
-
-cups_raster_t* OpenRasterInput(int fd) {
-    g_reader = CountingReader{};
-    g_reader.fd = fd;
-    g_reader.ras = cupsRasterOpenIO(readCounted, &g_reader, CUPS_RASTER_READ);
-    return g_reader.ras;
-}
-
-void CloseRasterInput(cups_raster_t* ras) {
-    if (ras == g_reader.ras) g_reader.ras = nullptr;
-    cupsRasterClose(ras);
-}
-
-uint32_t ReadRasterLines(cups_raster_t* ras, unsigned char* dest, uint32_t bytesPerLine, uint32_t lines) {
-    if (!readsInBlocks(ras) || bytesPerLine == 0 || bytesPerLine > kMaxBlockBytes) {
-        return readLineByLine(ras, dest, bytesPerLine, lines);
+    const uint64_t waiting = BytesWaiting() / bytesPerLine;
+    const uint32_t count = static_cast<uint32_t>(
+        std::max<uint64_t>(1, std::min<uint64_t>({waiting, lines, kMaxBlockBytes / bytesPerLine})));
+    const uint64_t before = delivered_;
+    if (cupsRasterReadPixels(ras_, dest, count * bytesPerLine) == 0) {
+        ended_ = true;
+        return static_cast<uint32_t>((delivered_ - before) / bytesPerLine);
     }
-    const uint32_t perBlock = static_cast<uint32_t>(kMaxBlockBytes / bytesPerLine);
-    uint32_t done = 0;
-    while (done < lines) {
-        const uint32_t count = lines - done < perBlock ? lines - done : perBlock;
-        const uint64_t before = g_reader.delivered;
-        unsigned char* at = dest + uint64_t{done} * bytesPerLine;
-        if (cupsRasterReadPixels(ras, at, count * bytesPerLine) == 0) {
-            return done + static_cast<uint32_t>((g_reader.delivered - before) / bytesPerLine);
+    return count;
+}
+
+void RasterInput::Skip(uint64_t bytes) {
+    std::vector<unsigned char> scratch(std::min(bytes, kSkipChunkBytes));
+    while (bytes > 0) {
+        const unsigned chunk = static_cast<unsigned>(std::min<uint64_t>(bytes, scratch.size()));
+        if (cupsRasterReadPixels(ras_, scratch.data(), chunk) == 0) {
+            ended_ = true;
+            return;
         }
-        done += count;
+        bytes -= chunk;
     }
-    return done;
 }

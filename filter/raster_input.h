@@ -1,6 +1,7 @@
-// The raster stream, read through a counting reader so that many lines can
-// be asked for in one call and a short stream still gives every line that
-// arrived in full.
+// The raster stream of one job, read from a file descriptor through a
+// counting reader: many lines are asked for in one call, never more than
+// are waiting (so rows reach the printer as they arrive), and a short
+// stream still gives every line that arrived in full.
 #ifndef ZELP_FILTER_RASTER_INPUT_H
 #define ZELP_FILTER_RASTER_INPUT_H
 
@@ -8,14 +9,40 @@
 
 #include <cstdint>
 
-// Opens the raster stream on `fd` for reading; null when it holds no raster.
-cups_raster_t* OpenRasterInput(int fd);
-void CloseRasterInput(cups_raster_t* ras);
+class RasterInput {
+public:
+    // Opens the raster stream on `fd` (not closed here); Stream() is null
+    // when it holds no raster.
+    explicit RasterInput(int fd);
+    ~RasterInput();
+    RasterInput(const RasterInput&) = delete;
+    RasterInput& operator=(const RasterInput&) = delete;
 
-// Reads up to `lines` lines of `bytesPerLine` bytes into `dest` and returns
-// how many arrived in full; the bytes of a line that arrived in part are
-// undefined. Works on any stream; streams opened by OpenRasterInput without
-// compression are read in large blocks.
-uint32_t ReadRasterLines(cups_raster_t* ras, unsigned char* dest, uint32_t bytesPerLine, uint32_t lines);
+    cups_raster_t* Stream() const { return ras_; }
+    bool ReadHeader(cups_page_header2_t* header);
+
+    // Reads 1 to `lines` lines of `bytesPerLine` bytes into `dest`: what is
+    // waiting, or when nothing is, the next line as soon as it comes.
+    // Returns how many lines arrived in full; Ended() is true from the
+    // first read that came up short (the stream ended or broke) until the
+    // next header is read. The bytes of a line that arrived in part are
+    // undefined.
+    uint32_t ReadLines(unsigned char* dest, uint32_t bytesPerLine, uint32_t lines);
+    bool Ended() const { return ended_; }
+
+    // Reads and drops `bytes` bytes of pixel data (a page not printed).
+    void Skip(uint64_t bytes);
+
+private:
+    static ssize_t ReadCounted(void* context, unsigned char* buffer, size_t bytes);
+    bool ReadsInBlocks() const;
+    uint64_t BytesWaiting() const;
+
+    int fd_;
+    uint64_t delivered_ = 0;  // bytes handed to libcups so far
+    char sync_[4] = {};
+    bool ended_ = false;
+    cups_raster_t* ras_ = nullptr;
+};
 
 #endif

@@ -1,42 +1,26 @@
-// Whole job on an in-memory raster stream: the fourteen option values come
-// from the first bytes, the rest is the stream. Printer bytes go to a sink;
-// the filter's messages stay on stderr beside libFuzzer's own.
-#include <cups/raster.h>
+// The whole filter job on a raster stream, read the way the filter reads
+// it (a file descriptor, block reads sized by what is waiting): the option
+// values come from the first bytes, the rest is the stream. Printer bytes
+// are dropped; the job's messages stay on stderr beside libFuzzer's own.
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
-#include "page_image.h"
 #include "page_loop.h"
-#include "page_read.h"
-#include "raster_bands.h"
-#include "zelp_cancel.h"
-#include "zelp_commands.h"
+#include "zelp_job.h"
 #include "zelp_settings.h"
 
 namespace {
 
 constexpr size_t kOptionBytes = 14;
-// Small buffers keep a run fast; the real limit is exercised by the tests.
-constexpr int64_t kFuzzPageLimit = int64_t{4} << 20;
-constexpr uint64_t kFuzzCopyLimit = 3;
+// Small buffers and few copies keep a run fast; the real limits are the
+// tests' business.
+constexpr ZelpJobLimits kFuzzLimits{int64_t{4} << 20, 3};
 
-struct Input {
-    const uint8_t* data;
-    size_t size;
-    size_t pos;
-};
-
-ssize_t readInput(void* ctx, unsigned char* buffer, size_t bytes) {
-    Input* in = static_cast<Input*>(ctx);
-    const size_t n = bytes < in->size - in->pos ? bytes : in->size - in->pos;
-    memcpy(buffer, in->data + in->pos, n);
-    in->pos += n;
-    return static_cast<ssize_t>(n);
-}
-
-// Option values from -1 (absent) up past every table's end.
+// Option values from -1 (absent) up past every table's end; LeadingBlank
+// from bits the others leave alone, so older inputs keep their meaning.
 void settingsFromBytes(const uint8_t* bytes, ZELP_Init_Setting* settings) {
     int32_t* fields[kOptionBytes] = {
         &settings->Cutting,    &settings->FeedDist_B,     &settings->FeedDist,    &settings->Beeper,
@@ -45,28 +29,42 @@ void settingsFromBytes(const uint8_t* bytes, ZELP_Init_Setting* settings) {
         &settings->BMOffset,   &settings->BMDistance,
     };
     for (size_t i = 0; i < kOptionBytes; ++i) *fields[i] = static_cast<int8_t>(bytes[i]) % 40;
+    settings->LeadingBlank = (bytes[0] ^ bytes[8]) & 1;
+}
+
+bool dropBytes(void*, const unsigned char*, size_t) {
+    return true;
+}
+
+bool neverCanceled(void*) {
+    return false;
+}
+
+void messageToStderr(void*, const char* line) {
+    fputs(line, stderr);
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (freopen("/dev/null", "w", stdout) == nullptr) return 1;
-    SetPageBufferLimit(kFuzzPageLimit);
-    SetCopyLimit(kFuzzCopyLimit);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < kOptionBytes) return 0;
-    ZELP_Init_Setting settings;
-    settings = ZELP_Init_Setting{};
+    ZELP_Init_Setting settings{};
     settingsFromBytes(data, &settings);
-    Input in{data + kOptionBytes, size - kOptionBytes, 0};
-    Canceled = 0;
-    jobSetup(settings);
-    cups_raster_t* ras = cupsRasterOpenIO(readInput, &in, CUPS_RASTER_READ);
-    ZelpPrintFlow(ras, &settings);
-    endJob(settings);
-    cupsRasterClose(ras);
+    // The stream as a file of its own, so the filter's reader sees a real
+    // descriptor.
+    const int fd = memfd_create("fuzz-raster", 0);
+    if (fd < 0) return 0;
+    const uint8_t* stream = data + kOptionBytes;
+    size_t left = size - kOptionBytes;
+    while (left > 0) {
+        const ssize_t n = write(fd, stream, left);
+        if (n <= 0) break;
+        stream += n;
+        left -= static_cast<size_t>(n);
+    }
+    lseek(fd, 0, SEEK_SET);
+    const ZelpJobIo io{{nullptr, dropBytes}, {nullptr, neverCanceled}, {nullptr, messageToStderr}, kFuzzLimits};
+    PrintRasterJob(fd, settings, io);
+    close(fd);
     return 0;
 }

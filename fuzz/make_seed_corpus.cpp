@@ -84,6 +84,39 @@ bool writeSettingsSeeds(const std::string& dir) {
     return ok;
 }
 
+// Core seeds: fifteen option bytes, then steps: 0 starts a page (depth
+// index, width and height as two bytes each, bytes per line beyond what the
+// width needs, copies), 1 hands over lines (count - 1, then the bytes), 2
+// ends the page, 3 toggles cancellation, 4 makes the printer stop.
+bool writeCoreSeeds(const std::string& dir) {
+    const std::string streamed = options({7, 1, 6, 3, 1, 2, 0, 0, 1, 0, 0, 0, 0, 0}) + std::string(1, 1);
+    const std::string turned = options({13, 0, 2, 1, 4, 1, 1, 1, 0, 1, 1, 3, 10, 10}) + std::string(1, 1);
+    const std::string threshold = options({7, 0, 3, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0}) + std::string(1, 0);
+    auto page = [](int depthIndex, int width, int height, int copies) {
+        return std::string{0, static_cast<char>(depthIndex), static_cast<char>(width), 0, static_cast<char>(height), 0,
+                           0, static_cast<char>(copies)};
+    };
+    auto lines = [](int count, int bytesPerLine, int seed) {
+        std::string bytes = {1, static_cast<char>(count - 1)};
+        for (int i = 0; i < count * bytesPerLine; ++i) bytes.push_back(static_cast<char>((i * seed) % 251));
+        return bytes;
+    };
+    bool ok = true;
+    const int depthIndex[] = {0, 2, 3, 5, 6};
+    const int bytesPerPixelTimes8[] = {1, 4, 8, 24, 32};
+    for (int d = 0; d < 5; ++d) {
+        const int bpl = (60 * bytesPerPixelTimes8[d] + 7) / 8;
+        const std::string steps = page(depthIndex[d], 60, 50, 2) + lines(7, bpl, 37) + lines(30, bpl, 11) +
+                                  std::string(1, 2) + page(depthIndex[d], 60, 30, 1) + lines(3, bpl, 5);
+        ok &= writeFile(dir + "/core/streamed" + std::to_string(d), streamed + steps);
+        ok &= writeFile(dir + "/core/turned" + std::to_string(d), turned + steps);
+        ok &= writeFile(dir + "/core/threshold" + std::to_string(d), threshold + steps + std::string{3, 2});
+    }
+    ok &= writeFile(dir + "/core/printer-stops", streamed + page(3, 40, 40, 1) + lines(20, 40, 3) +
+                                                     std::string(1, 4) + lines(20, 40, 7) + std::string(1, 2));
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,7 +125,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    if (!writeJobSeeds(dir) || !writeImageSeeds(dir) || !writeSettingsSeeds(dir)) {
+    if (!writeJobSeeds(dir) || !writeCoreSeeds(dir) || !writeImageSeeds(dir) || !writeSettingsSeeds(dir)) {
         fprintf(stderr, "make_seed_corpus: cannot write under %s\n", dir.c_str());
         return 1;
     }

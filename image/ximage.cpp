@@ -51,7 +51,7 @@ Depth MapDepth(uint64_t bpp) {
     return {24, 0};
 }
 
-bool IsArrayDepth(uint64_t bpp) {
+bool ArrayDepth(uint64_t bpp) {
     return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32;
 }
 
@@ -147,7 +147,7 @@ bool CxImage::Destroy() {
 
 bool CxImage::CreateFromArray(const uint8_t* array, uint64_t width, uint64_t height,
                               uint64_t bitsPerPixel, uint64_t bytesPerLine, bool flip) {
-    if (array == nullptr || !IsArrayDepth(bitsPerPixel)) {
+    if (array == nullptr || !ArrayDepth(bitsPerPixel)) {
         return false;
     }
     if (Create(width, height, bitsPerPixel, 0) == nullptr) {
@@ -221,4 +221,28 @@ uint8_t* CxImage::GetBits(uint64_t row) const {
         return nullptr;
     }
     return firstRow + row * imageInfo.effWidth;
+}
+
+uint16_t CxImage::StoredDepth(uint64_t bpp) {
+    return MapDepth(bpp).bits;
+}
+
+bool CxImage::IsArrayDepth(uint64_t bpp) {
+    return ArrayDepth(bpp);
+}
+
+bool CxImage::SizeAllowed(uint64_t width, uint64_t height, uint64_t bpp) {
+    return width != 0 && height != 0 && !cximage_detail::ExceedsMemoryLimit(MapDepth(bpp).bits, width, height);
+}
+
+uint64_t CxImage::RowBytes(uint64_t width, uint64_t bpp) {
+    const uint64_t bits = MapDepth(bpp).bits;
+    if (width > (UINT64_MAX - 31) / bits) return UINT64_MAX;
+    return (bits * width + 31) / 32 * 4;
+}
+
+uint64_t CxImage::ImageBytes(uint64_t width, uint64_t height, uint64_t bpp) {
+    const uint64_t row = RowBytes(width, bpp);
+    if (height != 0 && row > UINT64_MAX / height) return UINT64_MAX;
+    return row * height;
 }

@@ -158,6 +158,19 @@ public:
     bool Dither(int64_t method = 0);
     bool Threshold(uint8_t level);
 
+    // Geometry without an image, as Create, CreateFromArray and Rotate see
+    // it: the depth an image stores for a requested one; whether
+    // CreateFromArray takes arrays of that depth; whether Create accepts
+    // the size (not zero, within the memory limit); bytes per row and of all
+    // rows (UINT64_MAX when that does not fit 64 bits); Rotate's result size.
+    static uint16_t StoredDepth(uint64_t bpp);
+    static bool IsArrayDepth(uint64_t bpp);
+    static bool SizeAllowed(uint64_t width, uint64_t height, uint64_t bpp);
+    static uint64_t RowBytes(uint64_t width, uint64_t bpp);
+    static uint64_t ImageBytes(uint64_t width, uint64_t height, uint64_t bpp);
+    static void RotatedSize(float angle, uint64_t width, uint64_t height, uint64_t* newWidth,
+                            uint64_t* newHeight);
+
 protected:
     void Startup(uint64_t imageType);
 

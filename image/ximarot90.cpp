@@ -4,6 +4,7 @@
 // come from the same arithmetic as the per-position mapping, so every
 // result position samples the same source position.
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "ximadef.h"
@@ -160,10 +161,60 @@ void MapRowsPickColumns(const SourceView& src, CxImage& target, const SampleTabl
     }
 }
 
+// Eight-bit quarter turns: where a band's rows read one run of source
+// columns, in order either way, eight result columns are gathered from
+// eight source rows and stored together. Everything else, the margins
+// that read outside the source among them, goes pixel by pixel.
+void MapRowsPickColumnsGrey(const SourceView& src, CxImage& target, const SampleTables& t, uint32_t fill) {
+    constexpr int64_t kGroup = 8;
+    const int64_t width = target.GetWidth();
+    const int64_t height = target.GetHeight();
+    uint8_t* out[kBandRows];
+    for (int64_t band = 0; band < height; band += kBandRows) {
+        const int64_t rows = std::min(kBandRows, height - band);
+        for (int64_t r = 0; r < rows; ++r) out[r] = target.GetBits(static_cast<uint64_t>(band + r));
+        const int32_t first = t.byRow[static_cast<size_t>(band)];
+        const int32_t step = rows > 1 ? t.byRow[static_cast<size_t>(band + 1)] - first : 1;
+        bool run = step == 1 || step == -1;
+        for (int64_t r = 0; r < rows && run; ++r) {
+            const int32_t sx = t.byRow[static_cast<size_t>(band + r)];
+            run = sx == first + step * r && src.ColumnInside(sx);
+        }
+        for (int64_t dx = 0; dx < width; dx += kGroup) {
+            const int64_t group = std::min(kGroup, width - dx);
+            const uint8_t* in[kGroup];
+            bool inside = run && group == kGroup;
+            for (int64_t k = 0; k < group; ++k) {
+                in[k] = src.Row(t.byColumn[static_cast<size_t>(dx + k)]);
+                inside = inside && in[k] != nullptr;
+            }
+            if (inside) {
+                for (int64_t k = 0; k < kGroup; ++k) in[k] += first;
+                for (int64_t r = 0; r < rows; ++r) {
+                    const int64_t at = step * r;
+                    uint8_t gathered[kGroup];
+                    for (int64_t k = 0; k < kGroup; ++k) gathered[k] = in[k][at];
+                    memcpy(out[r] + dx, gathered, kGroup);
+                }
+                continue;
+            }
+            for (int64_t k = 0; k < group; ++k) {
+                for (int64_t r = 0; r < rows; ++r) {
+                    const int32_t sx = t.byRow[static_cast<size_t>(band + r)];
+                    out[r][dx + k] =
+                        static_cast<uint8_t>((in[k] != nullptr && src.ColumnInside(sx)) ? in[k][sx] : fill);
+                }
+            }
+        }
+    }
+}
+
 template <int Bits>
 void MapPixels(const SourceView& src, CxImage& target, const SampleTables& t) {
     const uint32_t fill = FillValue<Bits>(src.image);
-    if (t.rowsPickColumns) {
+    if (t.rowsPickColumns && Bits == 8) {
+        MapRowsPickColumnsGrey(src, target, t, fill);
+    } else if (t.rowsPickColumns) {
         MapRowsPickColumns<Bits>(src, target, t, fill);
     } else {
         MapRowsPickRows<Bits>(src, target, t, fill);

@@ -174,3 +174,15 @@ bool CxImage::Rotate(float angle, CxImage* destination) {
     receiver.Transfer(turned);
     return true;
 }
+
+void CxImage::RotatedSize(float angle, uint64_t width, uint64_t height, uint64_t* newWidth, uint64_t* newHeight) {
+    // Rotate works on 32-bit sizes; past them there is no picture box.
+    if (!std::isfinite(angle) || width > INT32_MAX || height > INT32_MAX) {
+        *newWidth = UINT64_MAX;
+        *newHeight = UINT64_MAX;
+        return;
+    }
+    const RotationFrame frame = FrameFor(angle, static_cast<int32_t>(width), static_cast<int32_t>(height));
+    *newWidth = static_cast<uint64_t>(static_cast<int32_t>(frame.right - frame.left));
+    *newHeight = static_cast<uint64_t>(static_cast<int32_t>(frame.bottom - frame.top));
+}

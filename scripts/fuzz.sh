@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Runs one libFuzzer target under AddressSanitizer and UBSan.
-#   scripts/fuzz.sh job|image|settings [seconds]
+#   scripts/fuzz.sh job|core|image|settings [seconds]
 # New findings land in build/fuzz/findings/<target>/; the checked-in corpus
 # under fuzz/corpus/<target>/ seeds each run (new inputs go to a scratch copy).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-target=${1:?usage: scripts/fuzz.sh job|image|settings [seconds]}
+target=${1:?usage: scripts/fuzz.sh job|core|image|settings [seconds]}
 seconds=${2:-900}
 
 scripts/install-deps.sh clang libclang-rt-14-dev

@@ -45,7 +45,7 @@ struct JobCase {
     std::string Describe() const {
         std::ostringstream text;
         text << "PrintRotate " << options.printRotate << ", ImageAlgorithm " << options.imageAlgorithm
-             << ", BlankSpace " << options.blankSpace << ", raster " << (fromFile ? "named" : "on stdin");
+             << ", BlankSpace " << options.blankSpace << ", LeadingBlank " << options.leadingBlank << ", raster " << (fromFile ? "named" : "on stdin");
         for (size_t i = 0; i < pages.size(); ++i) {
             const PageCase& p = pages[i];
             text << "\n  page " << i + 1 << ": " << p.bitsPerPixel << " bpp " << p.width << "x" << p.height << ", "
@@ -108,12 +108,14 @@ JobCase randomJob(const JobMix& mix, std::mt19937& rng) {
     // -1 (absent) selects error diffusion and counts as trimming on.
     static const int32_t kAlgorithms[] = {0, 1, 0, 1, -1};
     static const int32_t kBlankSpace[] = {0, 1, 0, 1, -1};
+    static const int32_t kLeadingBlank[] = {0, 1, -1};
     static const uint32_t kDepths[] = {1, 4, 8, 24, 32};
     static const Content kContents[] = {Content::Flat, Content::Noise, Content::Gradient, Content::NoiseOverBlank};
     JobCase job;
     job.options.printRotate = pickFrom(rng, kRotations);
     job.options.imageAlgorithm = pickFrom(rng, kAlgorithms);
     job.options.blankSpace = pickFrom(rng, kBlankSpace);
+    job.options.leadingBlank = pickFrom(rng, kLeadingBlank);
     job.fromFile = pick(rng, 0, 1) == 1;
     const uint32_t pages = pick(rng, 1, static_cast<uint32_t>(mix.maxPages));
     for (uint32_t i = 0; i < pages; ++i) {
@@ -233,12 +235,13 @@ TEST_P(FilterDifferentialTest, PrinterBytesEqualThePlainPipeline) {
         ASSERT_TRUE(plain.opened);
         ASSERT_EQ(plain.pages.size(), job.pages.size()) << "the plain reader did not find every page";
 
-        // Only these three options are in the PPD: the rest are absent, so
+        // Only these options are in the PPD: the rest are absent, so
         // ESC @ alone frames the job.
         OptionDefaults options;
         const std::pair<const char*, int32_t> present[] = {{"ImageAlgorithm", job.options.imageAlgorithm},
                                                            {"BlankSpace", job.options.blankSpace},
-                                                           {"PrintRotate", job.options.printRotate}};
+                                                           {"PrintRotate", job.options.printRotate},
+                                                           {"LeadingBlank", job.options.leadingBlank}};
         for (const auto& [keyword, value] : present) {
             if (value != -1) options.emplace_back(keyword, std::to_string(value));
         }

@@ -10,7 +10,7 @@
 #include "expected_bytes.h"
 #include "plain_image_ops.h"
 #include "ximage.h"
-#include "zelp_commands.h"
+#include "printer_commands.h"
 
 namespace zelp::test {
 namespace {
@@ -82,14 +82,23 @@ bool renderPage(cups_raster_t* ras, const cups_page_header2_t& header, const Pag
         for (uint8_t& byte : bitmap->bytes) byte = static_cast<uint8_t>(~byte);
     }
 
-    page->rowsSent = page->cy;
+    auto rowIsBlank = [&](int32_t y) {
+        const auto begin = bitmap->bytes.begin() + y * page->lDelta;
+        return std::all_of(begin, begin + page->lDelta, [](uint8_t b) { return b == 0; });
+    };
+    int32_t end = page->cy;
     if (options.blankSpace != 0) {
-        auto rowIsBlank = [&](int32_t y) {
-            const auto begin = bitmap->bytes.begin() + y * page->lDelta;
-            return std::all_of(begin, begin + page->lDelta, [](uint8_t b) { return b == 0; });
-        };
-        while (page->rowsSent > 0 && rowIsBlank(page->rowsSent - 1)) --page->rowsSent;
+        while (end > 0 && rowIsBlank(end - 1)) --end;
     }
+    int32_t first = 0;
+    if (options.leadingBlank > 0) {
+        while (first < end && rowIsBlank(first)) ++first;
+        if (first == end) first = 0;  // no dot: the page prints as without the option
+    }
+    page->firstRowSent = first;
+    page->rowsSent = end - first;
+    bitmap->bytes.erase(bitmap->bytes.begin(), bitmap->bytes.begin() + first * page->lDelta);
+    bitmap->rows -= first;
     return true;
 }
 
@@ -111,7 +120,7 @@ PlainJob RunPlainPipeline(const std::string& rasterPath, const PageOptions& opti
     }
     job.opened = true;
     ExpectedBytes out;
-    out.Add(printerInitializeCommand);
+    out.AddRaw(wire::Init());
     cups_page_header2_t header;
     while (cupsRasterReadHeader2(ras, &header) != 0 && header.cupsHeight != 0 && header.cupsBytesPerLine != 0) {
         PlainPage page;
@@ -157,7 +166,7 @@ std::string PlainJob::Locate(size_t offset) const {
                         ", band " + std::to_string(band + 1);
     if (at < 8) return where + ", band header byte " + std::to_string(at);
     at -= 8;
-    const size_t row = band * kBandRows + at / static_cast<size_t>(in->lDelta);
+    const size_t row = static_cast<size_t>(in->firstRowSent) + band * kBandRows + at / static_cast<size_t>(in->lDelta);
     const size_t byte = at % static_cast<size_t>(in->lDelta);
     return where + ", bitmap row " + std::to_string(row) + " byte " + std::to_string(byte);
 }

@@ -12,13 +12,14 @@
 
 namespace zelp::test {
 
-// The three printer options that shape a page; -1 when the PPD file lacks
-// the option. Every other printer option is taken to be absent, so the job
+// The printer options that shape a page; -1 when the PPD file lacks the
+// option. Every other printer option is taken to be absent, so the job
 // is framed by ESC @ alone.
 struct PageOptions {
     int32_t imageAlgorithm = -1;
     int32_t blankSpace = -1;
     int32_t printRotate = -1;
+    int32_t leadingBlank = -1;
 };
 
 // One page as the plain pipeline saw it.
@@ -29,7 +30,8 @@ struct PlainPage {
     int64_t lDelta = 0;
     int32_t cx = 0;
     int32_t cy = 0;
-    int32_t rowsSent = 0;  // per copy, after trailing blank rows are dropped
+    int32_t firstRowSent = 0;  // leading blank rows dropped
+    int32_t rowsSent = 0;      // per copy, after leading and trailing blank rows are dropped
     size_t firstByte = 0;  // offset of the page's first band in the job's bytes
 };
 

@@ -15,43 +15,21 @@
 namespace zelp::escpos {
 namespace {
 
-// Runs SendPageBitmap2Printer with standard output sent to a temporary file
-// and returns what it wrote; false when the redirection fails.
+bool appendTo(void* context, const unsigned char* bytes, size_t count) {
+    static_cast<std::vector<uint8_t>*>(context)->insert(static_cast<std::vector<uint8_t>*>(context)->end(), bytes,
+                                                        bytes + count);
+    return true;
+}
+
+// What SendPageBitmap2Printer writes for the bitmap.
 bool CaptureBands(const std::vector<uint8_t>& bitmap, int64_t lDelta, int32_t cy, uint32_t copies,
                   std::vector<uint8_t>* written) {
-    char path[] = "/tmp/escpos-roundtrip-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) return false;
-    unlink(path);
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    if (saved < 0 || dup2(fd, STDOUT_FILENO) < 0) {
-        close(fd);
-        return false;
-    }
-
-    cups_page_header2_t header{};
-    header.NumCopies = copies;
-    ZELP_Init_Setting settings{};
-    settings.pageHeader = &header;
-    settings.BlankSpace = 0;  // every row goes out, trailing blank ones too
-    const int64_t cjBits = lDelta * cy;
-    const int32_t cx = static_cast<int32_t>(lDelta * 8);
-    SendPageBitmap2Printer(&header, &settings, bitmap.data(), &cjBits, &lDelta, &cx, &cy);
-
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
     written->clear();
-    uint8_t block[65536];
-    ssize_t got;
-    if (lseek(fd, 0, SEEK_SET) != 0) {
-        close(fd);
-        return false;
-    }
-    while ((got = read(fd, block, sizeof block)) > 0) written->insert(written->end(), block, block + got);
-    close(fd);
-    return got == 0;
+    ZelpOutput out(ZelpByteSink{written, appendTo}, ZelpMessageSink{nullptr, nullptr});
+    ZELP_Init_Setting settings{};
+    settings.BlankSpace = 0;  // every row goes out, trailing blank ones too
+    SendPageBitmap2Printer(out, settings, copies, bitmap.data(), lDelta, cy);
+    return out.Deliver();
 }
 
 TEST(RoundTrip, RandomBitmapsComeBackIdentical) {

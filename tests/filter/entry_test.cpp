@@ -1,6 +1,11 @@
 // The filter's entry: arguments, input, the PPD file, the page loop's end
 // conditions, messages, exit status and cancellation.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <cstring>
 
 #include "filter_harness.h"
 
@@ -234,6 +239,71 @@ TEST_F(ArgCountTest, CancellationDuringAPageFinishesItAndEndsTheJob) {
         EXPECT_EQ(DescribeDifference(expected.Bytes(), result.out), "");
         EXPECT_EQ(result.err, err + "INFO: Ready to print.\n");
         EXPECT_TRUE(result.exited && result.exitCode == 0) << result.Describe();
+    }
+}
+
+// Runs the filter with standard output on a printer that takes nothing:
+// /dev/full, or a pipe whose reader is gone while SIGPIPE is ignored (as a
+// backend that has died leaves it). Returns standard error and the status.
+ProcessResult RunOnDeadPrinter(const Launch& launch, const std::string& rasterPath, bool closedPipe) {
+    ProcessResult result;
+    int errPipe[2];
+    if (pipe(errPipe) != 0) return result;
+    const std::vector<std::string> env = ChildEnvironment(launch);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ResetSignalsForChild();
+        int out = -1;
+        if (closedPipe) {
+            int p[2];
+            if (pipe(p) != 0) _exit(127);
+            close(p[0]);
+            out = p[1];
+            signal(SIGPIPE, SIG_IGN);
+        } else {
+            out = open("/dev/full", O_WRONLY);
+        }
+        const int in = open(rasterPath.c_str(), O_RDONLY);
+        if (out < 0 || in < 0) _exit(127);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(errPipe[1], 2);
+        std::vector<char*> argv = {const_cast<char*>(launch.program.c_str())};
+        for (const std::string& a : launch.args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+        envp.push_back(nullptr);
+        execve(launch.program.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    close(errPipe[1]);
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(errPipe[0], buffer, sizeof buffer)) > 0) result.err.append(buffer, static_cast<size_t>(n));
+    close(errPipe[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exited = WIFEXITED(status);
+    result.exitCode = result.exited ? WEXITSTATUS(status) : -1;
+    result.termSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return result;
+}
+
+// A printer that takes no bytes ends the job: "ERROR: " with the reason,
+// no page read, exit status 1.
+TEST_F(ArgCountTest, AFailedWriteToThePrinterEndsTheJob) {
+    const std::string raster = dir_.Write("job.ras", EncodeRasterStream({SmallPage(0x55), SmallPage(0xAA)}));
+    const struct {
+        const char* name;
+        bool closedPipe;
+        int error;
+    } cases[] = {{"disk full", false, ENOSPC}, {"closed pipe", true, EPIPE}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ProcessResult result = RunOnDeadPrinter(LaunchFor(WritePpd(kFramedJob)), raster, c.closedPipe);
+        EXPECT_EQ(result.err, "ERROR: Unable to write print data: " + std::string(strerror(c.error)) + "\n");
+        EXPECT_TRUE(result.exited && result.exitCode == 1) << result.Describe();
     }
 }
 

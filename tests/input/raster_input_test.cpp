@@ -24,7 +24,8 @@ Cut makeStream(uint32_t width, uint32_t height, uint32_t bits) {
     return {stream, stream.size() - page.data.size()};
 }
 
-// Reads the first page's lines from `bytes` through a pipe-less temp file.
+// Reads the first page's lines from `bytes` through a pipe-less temp file,
+// by the filter's reader (as many calls as it takes) or line by line.
 uint32_t readLines(const std::string& bytes, std::vector<unsigned char>& out, uint32_t* bytesPerLine,
                    bool viaOwnReader) {
     FILE* file = tmpfile();
@@ -32,17 +33,29 @@ uint32_t readLines(const std::string& bytes, std::vector<unsigned char>& out, ui
     fflush(file);
     rewind(file);
     const int fd = fileno(file);
-    cups_raster_t* ras = viaOwnReader ? OpenRasterInput(fd) : cupsRasterOpen(fd, CUPS_RASTER_READ);
     cups_page_header2_t header;
     uint32_t got = 0;
-    if (ras != nullptr && cupsRasterReadHeader2(ras, &header)) {
-        *bytesPerLine = header.cupsBytesPerLine;
-        out.assign(uint64_t{header.cupsBytesPerLine} * header.cupsHeight, 0);
-        got = ReadRasterLines(ras, out.data(), header.cupsBytesPerLine, header.cupsHeight);
-    }
     if (viaOwnReader) {
-        CloseRasterInput(ras);
+        RasterInput input(fd);
+        if (input.ReadHeader(&header)) {
+            *bytesPerLine = header.cupsBytesPerLine;
+            out.assign(uint64_t{header.cupsBytesPerLine} * header.cupsHeight, 0);
+            while (got < header.cupsHeight && !input.Ended()) {
+                got += input.ReadLines(out.data() + uint64_t{got} * header.cupsBytesPerLine, header.cupsBytesPerLine,
+                                       header.cupsHeight - got);
+            }
+        }
     } else {
+        cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_READ);
+        if (ras != nullptr && cupsRasterReadHeader2(ras, &header)) {
+            *bytesPerLine = header.cupsBytesPerLine;
+            out.assign(uint64_t{header.cupsBytesPerLine} * header.cupsHeight, 0);
+            while (got < header.cupsHeight &&
+                   cupsRasterReadPixels(ras, out.data() + uint64_t{got} * header.cupsBytesPerLine,
+                                        header.cupsBytesPerLine) != 0) {
+                ++got;
+            }
+        }
         cupsRasterClose(ras);
     }
     fclose(file);

@@ -10,17 +10,13 @@
 #include <random>
 #include <sstream>
 
+#include "printer_commands.h"
+
 namespace zelp::test {
 
 namespace {
 
 int32_t Value(const std::optional<int32_t>& option) { return option.value_or(-1); }
-
-// A table entry, or nothing for an index outside the table.
-std::string Entry(const command* table, int count, int32_t index) {
-    if (index < 0 || index >= count) return "";
-    return ExpectedBytes().Add(table[index]).Bytes();
-}
 
 std::string Bytes(std::initializer_list<int> bytes) { return ExpectedBytes().Add(bytes).Bytes(); }
 
@@ -57,39 +53,27 @@ OptionDefaults JobOptions::Defaults() const {
 }
 
 std::string JobOptions::JobStart() const {
-    std::string bytes = ExpectedBytes().Add(printerInitializeCommand).Bytes();
-    bytes += Entry(feedCommand, kFeedCommandCount, Value(FeedDist_B));
-    if (Value(CashDrawer) <= 3) bytes += Entry(cashDrawerCommand, kCashDrawerCommandCount, Value(CashDrawer));
+    std::string bytes = wire::Init() + wire::Feed(Value(FeedDist_B));
+    if (Value(CashDrawer) <= 3) bytes += wire::CashDrawer(Value(CashDrawer));
     return bytes;
 }
 
 std::string JobOptions::PageStart() const {
     return BlackMarkSetup(Value(BMSetting), Value(BMHeight), Value(BMOffset), Value(BMDistance)) +
-           Entry(logoCommand, kLogoCommandCount, Value(Logo));
+           wire::Logo(Value(Logo));
 }
 
 std::string JobOptions::PageEnd() const {
-    std::string bytes = Entry(logoCommand, kLogoCommandCount, Value(Logo_A));
-    bytes += Entry(feedCommand, kFeedCommandCount, Value(FeedDist));
-    const int32_t cutting = Value(Cutting);
-    if (cutting >= 7 && cutting <= 10) bytes += Entry(cutCommand, kCutCommandCount, cutting);
-    if (cutting == 11 || cutting == 12) bytes += Bytes({0x0E});
-    if (cutting == 13) bytes += Bytes({0x0E, 0x1B, 0x69});
-    if (cutting == 14) bytes += Bytes({0x0E, 0x1B, 0x6D});
-    return bytes;
+    return wire::Logo(Value(Logo_A)) + wire::Feed(Value(FeedDist)) + wire::PageEndCut(Value(Cutting));
 }
 
 std::string JobOptions::JobEnd() const {
-    std::string bytes = Entry(beeperCommand, kBeeperCommandCount, Value(Beeper));
-    if (Value(CashDrawer) >= 4) bytes += Entry(cashDrawerCommand, kCashDrawerCommandCount, Value(CashDrawer));
-    const int32_t cutting = Value(Cutting);
-    if (cutting <= 6) bytes += Entry(cutCommand, kCutCommandCount, cutting);
-    if (cutting == 11) bytes += Bytes({0x1B, 0x69});
-    if (cutting == 12) bytes += Bytes({0x1B, 0x6D});
-    return bytes;
+    std::string bytes = wire::Beeper(Value(Beeper));
+    if (Value(CashDrawer) >= 4) bytes += wire::CashDrawer(Value(CashDrawer));
+    return bytes + wire::JobEndCut(Value(Cutting));
 }
 
-std::string CancelledJobEnd() { return ExpectedBytes().Add(printerInitializeCommand).Bytes(); }
+std::string CancelledJobEnd() { return wire::Init(); }
 
 std::string NormalJob(const JobOptions& options, const std::vector<std::string>& rasters) {
     std::string bytes = options.JobStart();

@@ -38,11 +38,6 @@ std::string DotBitmap::RowBytes(int32_t first, int32_t count) const {
     return std::string(begin, begin + count * lDelta);
 }
 
-ExpectedBytes& ExpectedBytes::Add(const command& cmd) {
-    if (cmd.count > 0) bytes_.append(reinterpret_cast<const char*>(cmd.bytes), static_cast<size_t>(cmd.count));
-    return *this;
-}
-
 ExpectedBytes& ExpectedBytes::Add(std::initializer_list<int> bytes) {
     for (int b : bytes) bytes_.push_back(static_cast<char>(b));
     return *this;

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "zelp_commands.h"
 
 namespace zelp::test {
 
@@ -33,7 +32,6 @@ struct DotBitmap {
 
 class ExpectedBytes {
 public:
-    ExpectedBytes& Add(const command& cmd);
     ExpectedBytes& Add(std::initializer_list<int> bytes);
     ExpectedBytes& AddRaw(const std::string& bytes);
     // The first `rows` rows of the bitmap as GS v 0 blocks of at most 24 rows.

@@ -1,0 +1,39 @@
+#include "printer_output.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+void ZelpOutput::Put(const unsigned char* bytes, size_t count) {
+    if (failed_ || count == 0) return;
+    buffer_.insert(buffer_.end(), bytes, bytes + count);
+    if (buffer_.size() >= kDeliverBytes) Deliver();
+}
+
+void ZelpOutput::PutZeros(size_t count) {
+    if (failed_ || count == 0) return;
+    buffer_.resize(buffer_.size() + count, 0);
+    if (buffer_.size() >= kDeliverBytes) Deliver();
+}
+
+bool ZelpOutput::Deliver() {
+    if (failed_) return false;
+    if (buffer_.empty()) return true;
+    errno = 0;
+    if (!sink_.write(sink_.context, buffer_.data(), buffer_.size())) {
+        const int error = errno;
+        failed_ = true;
+        // The GNU strerror_r: jobs may fail in several threads at once.
+        char text[256] = {};
+        const char* reason = error != 0 ? strerror_r(error, text, sizeof text) : "the printer took no more";
+        char line[512];
+        snprintf(line, sizeof line, "ERROR: Unable to write print data: %s\n", reason);
+        Message(line);
+    }
+    buffer_.clear();
+    return !failed_;
+}
+
+void ZelpOutput::Message(const char* line) const {
+    if (messages_.message != nullptr) messages_.message(messages_.context, line);
+}

@@ -1,0 +1,36 @@
+// The printer bytes of one job on their way to the front end's sink:
+// gathered in a buffer and handed over in large writes, before the call
+// that made them returns. A failed write ends the job's output for good.
+#ifndef ZELP_CORE_PRINTER_OUTPUT_H
+#define ZELP_CORE_PRINTER_OUTPUT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "zelp_job.h"
+
+class ZelpOutput {
+public:
+    ZelpOutput(ZelpByteSink sink, ZelpMessageSink messages) : sink_(sink), messages_(messages) {}
+
+    void Put(const unsigned char* bytes, size_t count);
+    void PutZeros(size_t count);
+    // Hands everything gathered to the sink; false once a write has failed.
+    bool Deliver();
+    bool Failed() const { return failed_; }
+
+    // A line for the user through the front end's message sink.
+    void Message(const char* line) const;
+
+private:
+    // Gathered bytes past this go to the sink at once.
+    static constexpr size_t kDeliverBytes = 64 * 1024;
+
+    ZelpByteSink sink_;
+    ZelpMessageSink messages_;
+    std::vector<unsigned char> buffer_;
+    bool failed_ = false;
+};
+
+#endif
