@@ -10,7 +10,6 @@
 #include "ipp_options.h"
 #include "pa_actions.h"
 #include "pa_raster.h"
-#include "pa_web.h"
 
 namespace zelp::pa {
 
@@ -91,13 +90,12 @@ bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const ch
     data->extension = const_cast<Model*>(model);
     SetRasterCallbacks(data);
     SetActionCallbacks(data);
-    data->delete_cb = RemoveReceiptPage;
 
     snprintf(data->make_and_model, sizeof data->make_and_model, "%s", model->description);
     data->format = kPrinterFormat;
     data->ppm = 20;
     data->kind = PAPPL_KIND_RECEIPT | PAPPL_KIND_ROLL;
-    data->orient_default = IPP_ORIENT_NONE;
+    data->orient_default = IPP_ORIENT_PORTRAIT;
     data->quality_default = IPP_QUALITY_NORMAL;
     data->scaling_default = PAPPL_SCALING_NONE;
     // Grey in, and the core's own halftoning: PAPPL never dithers.
@@ -144,6 +142,12 @@ bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const ch
     if (attrs != nullptr) {
         if (*attrs == nullptr) *attrs = ippNew();
         AddOptionAttributes(*attrs);
+        // Descriptions that IPP Everywhere asks for and PAPPL leaves out;
+        // each states what this printer does anyway.
+        ippAddBoolean(*attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+        ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
+        ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
+        ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back", nullptr, "normal");
     }
     return true;
 }

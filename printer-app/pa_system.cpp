@@ -123,8 +123,15 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     // log to the server's log nor touch its state.
     if (!server) logFile = "/dev/null";
 
+    // TLS on request only: PAPPL 1.3.1 then names two URI security modes
+    // for one printer URI, which IPP conformance tests refuse.
+    const char* tls = cupsGetOption("tls", numOptions, options);
+    pappl_soptions_t systemOptions =
+        PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY;
+    if (tls == nullptr || strcasecmp(tls, "yes") != 0) systemOptions |= PAPPL_SOPTIONS_NO_TLS;
+
     pappl_system_t* system = papplSystemCreate(
-        PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY,
+        systemOptions,
         "ZELP Printer Application", port, "_print,_universal", spool.c_str(), logFile != nullptr ? logFile : "-",
         LogLevel(cupsGetOption("log-level", numOptions, options)), nullptr, false);
     if (system == nullptr) return nullptr;

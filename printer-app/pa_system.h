@@ -19,6 +19,7 @@ void SetSubcommand(const char* name);
 //   listen-hostname   address to listen on (default: all)
 //   server-hostname   host name in printer URIs
 //   log-file, log-level, spool-directory, state-file
+//   tls               "yes" to offer ipps: as well (default: off)
 pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* context);
 
 // Replaces stored printer defaults and media that the driver does not

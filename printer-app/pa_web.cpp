@@ -1,6 +1,7 @@
 #include "pa_web.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -61,8 +62,16 @@ std::string ApplyForm(pappl_client_t* client, pappl_printer_t* printer) {
     return message;
 }
 
+// The page's printer, looked up by name at each request: a page outlives
+// its printer (PAPPL's lock forbids removing it in the delete callback),
+// and a printer added again under that name takes the page over.
 bool ReceiptPage(pappl_client_t* client, void* context) {
-    auto* printer = static_cast<pappl_printer_t*>(context);
+    const std::string resource = std::string("/ipp/print/") + static_cast<const char*>(context);
+    pappl_printer_t* printer = papplSystemFindPrinter(papplClientGetSystem(client), resource.c_str(), 0, nullptr);
+    if (printer == nullptr) {
+        papplClientRespond(client, HTTP_STATUS_NOT_FOUND, nullptr, nullptr, 0, 0);
+        return true;
+    }
     if (!papplClientHTMLAuthorize(client)) return true;
 
     std::string message;
@@ -105,14 +114,12 @@ bool ReceiptPage(pappl_client_t* client, void* context) {
 
 void AddReceiptPage(pappl_printer_t* printer, void* /*context*/) {
     const std::string path = PagePath(printer);
-    pappl_system_t* system = papplPrinterGetSystem(printer);
-    papplSystemAddResourceCallback(system, path.c_str(), "text/html", ReceiptPage, printer);
+    // Kept for the life of the process, as the page is.
+    char* name = strdup(papplPrinterGetName(printer));
+    if (name == nullptr) return;
+    papplSystemAddResourceCallback(papplPrinterGetSystem(printer), path.c_str(), "text/html", ReceiptPage, name);
     papplPrinterAddLink(printer, kLinkLabel, path.c_str(),
                         static_cast<pappl_loptions_t>(PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS));
-}
-
-void RemoveReceiptPage(pappl_printer_t* printer, pappl_pr_driver_data_t* /*data*/) {
-    papplSystemRemoveResource(papplPrinterGetSystem(printer), PagePath(printer).c_str());
 }
 
 }  // namespace zelp::pa

@@ -10,9 +10,6 @@ namespace zelp::pa {
 // pappl_pr_create_cb_t: adds the page and a link to it.
 void AddReceiptPage(pappl_printer_t* printer, void* context);
 
-// pappl_pr_delete_cb_t: removes the page with its printer.
-void RemoveReceiptPage(pappl_printer_t* printer, pappl_pr_driver_data_t* data);
-
 }  // namespace zelp::pa
 
 #endif
