@@ -1,0 +1,190 @@
+# Shared parts of the Printer Application tests (label "pa"), on top of
+# tests/cups/common.sh (process bookkeeping, raw printer, private cupsd,
+# expected framing). CTest sets, besides that file's variables:
+#   ZELP_PA           the built zelp-printer-app
+#   ZELP_PWGCONVERT   the built zelp-pwgconvert (tests/pa/pwg_convert.cpp)
+# The server runs on a free loopback port with its spool, state, log and
+# control socket in the work folder, and is stopped by its process id.
+
+# shellcheck source=../cups/common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../cups/common.sh"
+
+for var in ZELP_PA ZELP_PWGCONVERT ZELP_RASTERWRITE; do
+  [ -n "${!var:-}" ] || { echo "FAIL: $var is not set (run the test through ctest)" >&2; exit 1; }
+done
+for cmd in ipptool curl pamcut pnmpad; do
+  command -v "$cmd" >/dev/null || { echo "FAIL: $cmd is missing" >&2; exit 1; }
+done
+
+PA_DIR=""
+PA_PORT=""
+PA_PID=""
+
+# The program's client sub-commands, through the server's control socket
+# in the work folder. (With -u URI, PAPPL 1.3.1's "modify" puts the printer
+# URI in the wrong group and fails; the socket has no such trouble.)
+pa() { SNAP_COMMON="$PA_DIR" "$ZELP_PA" "$@"; }
+
+# Starts the server (again) with everything in $WORK/pa; sets PA_PORT and
+# PA_PID. The port stays the same across restarts.
+start_pa() {
+  local i
+  PA_DIR=$WORK/pa
+  mkdir -p "$PA_DIR/spool" "$WORK/out"
+  [ -n "$PA_PORT" ] || PA_PORT=$("$ZELP_RAWPRINTER" --pick-port)
+  start_bg env SNAP_COMMON="$PA_DIR" "$ZELP_PA" server -o server-port="$PA_PORT" \
+    -o listen-hostname=localhost -o server-hostname=localhost -o log-level=debug \
+    -o log-file="$PA_DIR/log" -o spool-directory="$PA_DIR/spool" -o state-file="$PA_DIR/state"
+  PA_PID=$BG_PID
+  for ((i = 0; i < 200; i++)); do
+    [ -n "$(proc_state "$PA_PID")" ] || fail "the Printer Application ended at start: $(tail -n 5 "$PA_DIR/log")"
+    curl -sf -o /dev/null "http://localhost:$PA_PORT/" && return 0
+    sleep 0.1
+  done
+  fail "the Printer Application did not answer on port $PA_PORT"
+}
+
+# Stops the server by its process id (it saves its state on the way out).
+stop_pa() {
+  stop_pid "$PA_PID"
+  [ -z "$(proc_state "$PA_PID")" ] || fail "the Printer Application did not stop"
+}
+
+pa_alive() { [ -n "$(proc_state "$PA_PID")" ]; }
+
+printer_uri() { printf 'ipp://localhost:%s/ipp/print/%s' "$PA_PORT" "$1"; }
+
+# add_printer NAME DRIVER [DEVICE-URI]: a file:// device writing one file a
+# job into $WORK/out/NAME unless a device is given.
+add_printer() {
+  local device=${3:-}
+  if [ -z "$device" ]; then
+    mkdir -p "$WORK/out/$1"
+    device="file://$WORK/out/$1"
+  fi
+  pa add -d "$1" -m "$2" -v "$device" >"$WORK/add.log" 2>&1 ||
+    fail "cannot add printer $1: $(cat "$WORK/add.log")"
+}
+
+# An ipptool test file for one job: submit_job PRINTER FILE FORMAT NAME
+# [ATTR=VALUE...]; whole numbers go as integers, the rest as keywords.
+# Sets JOB_ID.
+submit_job() {
+  local printer=$1 file=$2 format=$3 name=$4 pair attr value tag test out
+  shift 4
+  test=$WORK/jobs/$name.test
+  out=$WORK/jobs/$name.out
+  mkdir -p "$WORK/jobs"
+  {
+    echo '{ NAME "Print-Job" OPERATION Print-Job'
+    echo 'GROUP operation-attributes-tag'
+    echo 'ATTR charset attributes-charset utf-8'
+    echo 'ATTR naturalLanguage attributes-natural-language en'
+    echo 'ATTR uri printer-uri $uri'
+    echo 'ATTR name requesting-user-name zelp-test'
+    echo "ATTR name job-name \"$name\""
+    echo "ATTR mimeMediaType document-format $format"
+    echo 'GROUP job-attributes-tag'
+    for pair in "$@"; do
+      attr=${pair%%=*}
+      value=${pair#*=}
+      if [[ $value =~ ^-?[0-9]+$ ]]; then tag=integer; else tag=keyword; fi
+      echo "ATTR $tag $attr \"$value\""
+    done
+    echo 'FILE $filename'
+    echo 'STATUS successful-ok EXPECT job-id OF-TYPE integer DISPLAY job-id }'
+  } >"$test"
+  ipptool -t -f "$file" "$(printer_uri "$printer")" "$test" >"$out" 2>&1 ||
+    fail "job $name was not accepted: $(tail -n 5 "$out")"
+  JOB_ID=$(sed -n 's/.*job-id (integer) = \([0-9]*\).*/\1/p' "$out" | head -n 1)
+  [ -n "$JOB_ID" ] || JOB_ID=$(awk '/^job-id/{getline; print $1}' "$out")
+  [[ $JOB_ID =~ ^[0-9]+$ ]] || fail "no job id for $name: $(cat "$out")"
+}
+
+# The job's state keyword: job_state PRINTER ID.
+job_state() {
+  local test=$WORK/jobs/state.test
+  [ -f "$test" ] || cat >"$test" <<'EOF'
+{ NAME "Get-Job-Attributes" OPERATION Get-Job-Attributes
+  GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8
+  ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri
+  ATTR integer job-id $job
+  ATTR name requesting-user-name zelp-test
+  ATTR keyword requested-attributes job-state
+  STATUS successful-ok DISPLAY job-state }
+EOF
+  ipptool -t -d job="$2" "$(printer_uri "$1")" "$test" 2>/dev/null |
+    sed -n 's/.*job-state (enum) = \([a-z-]*\).*/\1/p;/^job-state$/{n;s/^ *\([a-z-]*\).*/\1/p}' | head -n 1
+}
+
+# Waits up to 60 s for the job to end; prints its final state.
+wait_job_end() {
+  local state i
+  for ((i = 0; i < 600; i++)); do
+    state=$(job_state "$1" "$2")
+    case $state in completed | canceled | aborted) printf '%s\n' "$state"; return 0 ;; esac
+    sleep 0.1
+  done
+  fail "job $2 on $1 did not end within 60 s (state '$state')"
+}
+
+# Prints a job and waits for it to complete; the path of the printer bytes.
+# print_job PRINTER FILE FORMAT NAME [ATTR=VALUE...]
+print_job() {
+  local printer=$1 name=$4 state
+  submit_job "$@"
+  state=$(wait_job_end "$printer" "$JOB_ID")
+  [ "$state" = completed ] || fail "job $name ended $state: $(grep "Job $JOB_ID\]" "$PA_DIR/log" | grep -E '^[EW] ' | tail -n 3)"
+  [ -f "$WORK/out/$printer/$name.prn" ] || fail "job $name left no output in $WORK/out/$printer"
+  printf '%s\n' "$WORK/out/$printer/$name.prn"
+}
+
+# The filter's bytes for a raster and options: filter_bytes PPD RASTER OUT
+# OPTIONS.
+filter_bytes() {
+  PPD=$1 "$ZELP_FILTER" 1 zelp-test title 1 "$4" "$2" >"$3" 2>"$3.log" ||
+    fail "raster_to_ZELP failed on $(basename "$2"): $(cat "$3.log")"
+}
+
+# A copy of a built PPD that offers LeadingBlank as well, when it does not
+# yet, so the filter can be given every option the Printer Application has.
+ppd_with_leading_blank() {
+  local src=$1 dst=$2
+  cp "$src" "$dst"
+  grep -q '^\*OpenUI \*LeadingBlank' "$src" && return 0
+  cat >>"$dst" <<'EOF'
+*OpenUI *LeadingBlank/Blank Space at Page Start: PickOne
+*OrderDependency: 44 AnySetup *LeadingBlank
+*DefaultLeadingBlank: 1
+*LeadingBlank 0/Print blank space at top of every page: ""
+*LeadingBlank 1/Skip blank space at top of every page: ""
+*CloseUI: *LeadingBlank
+EOF
+}
+
+# Byte-for-byte comparison with a readable failure: where they part, and
+# the commands around there.
+same_bytes() {
+  local got=$1 want=$2 what=$3 at
+  cmp -s "$got" "$want" && return 0
+  at=$(cmp "$got" "$want" 2>&1 | sed -n 's/.*byte \([0-9]*\).*/\1/p' || true)
+  log "$what: $(stat -c %s "$got") bytes from the Printer Application, $(stat -c %s "$want") from the filter;" \
+    "first difference at byte ${at:-end}"
+  log "--- the Printer Application's commands from there:"
+  { "$ZELP_PREVIEW" --log "$got" 2>&1 | awk -v at="${at:-0}" '$1 + 0 >= at - 1800' | head -n 6 >&2; } || true
+  log "--- the filter's:"
+  { "$ZELP_PREVIEW" --log "$want" 2>&1 | awk -v at="${at:-0}" '$1 + 0 >= at - 1800' | head -n 6 >&2; } || true
+  fail "$what: the bytes differ"
+}
+
+# A page picture: the named pattern WIDTH x HEIGHT with white rows above
+# and below (so both blank-space options have something to do), as PGM.
+page_picture() {
+  local pattern=$1 width=$2 height=$3 out=$4
+  "$ZELP_RASTERWRITE" --pattern "$pattern" --width "$width" --height "$height" --seed 7 \
+    -o "$out.tmp.ras" --picture-out "$out.tmp.pgm" >/dev/null || fail "zelp-rasterwrite --pattern $pattern"
+  pnmpad -white -top 37 -bottom 50 "$out.tmp.pgm" >"$out" 2>/dev/null || fail "pnmpad"
+  rm -f "$out.tmp.ras" "$out.tmp.pgm"
+}
