@@ -77,6 +77,17 @@ pappl_pr_driver_t* DriverList(int* count) {
     return g_drivers;
 }
 
+bool MediaOffered(const Model& model, const char* name) {
+    if (name == nullptr) return false;
+    for (const std::string& offered : MediaNames(model)) {
+        if (offered == name) return true;
+    }
+    // A custom size: the roll's width, a length within the range.
+    pwg_media_t* media = pwgMediaForPWG(name);
+    return strncmp(name, "custom_", 7) == 0 && media != nullptr && media->width == model.rollWidthMm * 100 &&
+           media->length >= kMinLengthMm * 100 && media->length <= kMaxLengthMm * 100;
+}
+
 const char* DefaultMediaName(const Model& model, char* buffer, size_t size) {
     snprintf(buffer, size, "om_receipt-%dmm_%dx%dmm", kDefaultLengthMm, model.rollWidthMm, kDefaultLengthMm);
     return buffer;

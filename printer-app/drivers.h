@@ -41,6 +41,10 @@ bool DriverCallback(pappl_system_t* system, const char* driverName, const char* 
 const char* AutoAddCallback(const char* deviceInfo, const char* deviceUri, const char* deviceId,
                             void* context);
 
+// Whether a printer of this model offers the media of that PWG name: one
+// of its fixed lengths, or a custom length of its roll width.
+bool MediaOffered(const Model& model, const char* name);
+
 // The name of the media that a printer of this model starts with.
 const char* DefaultMediaName(const Model& model, char* buffer, size_t size);
 

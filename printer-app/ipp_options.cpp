@@ -86,8 +86,9 @@ void ResolveOptionValues(int numJobOptions, cups_option_t* jobOptions, ipp_t* pr
             if (choice != nullptr) {
                 source = ValueSource::kJob;
             } else {
-                Warn(warnings, std::string("The job's ") + option.ippName + "=\"" + given +
-                                   "\" is not offered; the printer's default is used.");
+                // No quotes: PAPPL's log escapes them.
+                Warn(warnings, std::string("Job value ") + option.ippName + "=" + given +
+                                   " is not offered; the printer default is used.");
             }
         }
         if (choice == nullptr && printerAttrs != nullptr) {
@@ -98,8 +99,8 @@ void ResolveOptionValues(int numJobOptions, cups_option_t* jobOptions, ipp_t* pr
                 if (choice != nullptr) {
                     source = ValueSource::kPrinterDefault;
                 } else {
-                    Warn(warnings, "The printer's " + name + "=\"" + text +
-                                       "\" is not offered; the built-in default is used.");
+                    Warn(warnings, "Printer default " + name + "=" + text +
+                                       " is not offered; the built-in default is used.");
                 }
             }
         }

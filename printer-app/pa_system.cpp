@@ -51,63 +51,106 @@ bool SaveState(pappl_system_t* system, void* /*context*/) {
     return papplSystemSaveState(system, g_stateFile.c_str());
 }
 
-bool MediaOffered(const pappl_pr_driver_data_t& data, const pappl_media_col_t& media) {
-    for (int i = 0; i < data.num_media; ++i) {
-        if (strcmp(data.media[i], media.size_name) == 0) return true;
-    }
-    // A custom length within the range of the roll.
-    const pappl_media_col_t& ready = data.media_default;
-    return strncmp(media.size_name, "custom_", 7) == 0 && media.size_width == ready.size_width &&
-           media.size_length > 0;
-}
-
 }  // namespace
 
 void SetSubcommand(const char* name) { g_subcommand = name != nullptr ? name : ""; }
 
-void CheckStoredPrinter(pappl_printer_t* printer, void* /*context*/) {
-    const Model* model = ModelOfPrinter(printer);
-    if (model == nullptr) return;
-    pappl_pr_driver_data_t data;
-    papplPrinterGetDriverData(printer, &data);
+namespace {
 
-    bool changed = false;
-    if (!MediaOffered(data, data.media_default)) {
-        papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN, "Stored media \"%s\" is not offered; using the driver's default.",
-                        data.media_default.size_name);
-        pappl_pr_driver_data_t fresh{};
-        ipp_t* attrs = nullptr;
-        DriverCallback(nullptr, model->driverName, nullptr, nullptr, &fresh, &attrs, nullptr);
-        ippDelete(attrs);
-        data.media_default = fresh.media_default;
-        papplPrinterSetReadyMedia(printer, 1, &fresh.media_ready[0]);
-        changed = true;
+// One line of a state file that names an option default, or null.
+const ZelpOption* OptionOfDefault(const std::string& name) {
+    const std::string suffix = "-default";
+    if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return nullptr;
     }
-
-    ipp_t* attrs = papplPrinterGetDriverAttributes(printer);
-    std::vector<std::string> texts;
-    for (const ZelpOption& option : kZelpOptions) {
-        const std::string name = DefaultName(option);
-        const std::string text = AttributeText(ippFindAttribute(attrs, name.c_str(), IPP_TAG_ZERO));
-        if (ChoiceFromText(option, text.c_str()) != nullptr) {
-            texts.push_back(text);
-            continue;
-        }
-        const ZelpChoice* fallback = ZelpFindChoiceByNumber(option, option.defaultNumber);
-        texts.push_back(ChoiceText(option, *fallback));
-        papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN, "Stored %s=\"%s\" is not offered; using %s.", name.c_str(),
-                        text.c_str(), texts.back().c_str());
-        changed = true;
-    }
-    ippDelete(attrs);
-    if (!changed) return;
-    std::vector<cups_option_t> vendor(kZelpOptionCount);
-    for (size_t i = 0; i < kZelpOptionCount; ++i) {
-        vendor[i].name = const_cast<char*>(kZelpOptions[i].ippName);
-        vendor[i].value = const_cast<char*>(texts[i].c_str());
-    }
-    papplPrinterSetDriverDefaults(printer, &data, static_cast<int>(vendor.size()), vendor.data());
+    return ZelpFindOptionByIppName(name.substr(0, name.size() - suffix.size()).c_str());
 }
+
+// The value of `key="..."` in a state line, or empty.
+std::string Field(const std::string& line, const std::string& key) {
+    const std::string start = " " + key + "=\"";
+    const size_t at = line.find(start);
+    if (at == std::string::npos) return {};
+    const size_t from = at + start.size();
+    const size_t end = line.find('"', from);
+    return end == std::string::npos ? std::string() : line.substr(from, end - from);
+}
+
+}  // namespace
+
+bool CheckStateText(const std::string& text, std::string* fixed, const StateWarning& warn) {
+    bool changed = false;
+    const Model* model = nullptr;
+    size_t from = 0;
+    fixed->clear();
+    while (from < text.size()) {
+        size_t end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(from, end - from);
+        from = end + 1;
+        const std::string name = line.substr(0, line.find(' '));
+        std::string value = line.size() > name.size() ? line.substr(name.size() + 1) : std::string();
+
+        if (name == "<Printer") model = FindModel(Field(line, "driver").c_str());
+        if (model != nullptr && name.compare(0, 5, "zelp-") == 0) {
+            const ZelpOption* option = OptionOfDefault(name);
+            if (option == nullptr) {
+                warn.warn(warn.context, ("Stored " + name + " is no option of this version; dropped.").c_str());
+                changed = true;
+                continue;
+            }
+            if (ChoiceFromText(*option, value.c_str()) == nullptr) {
+                const std::string fallback =
+                    ChoiceText(*option, *ZelpFindChoiceByNumber(*option, option->defaultNumber));
+                warn.warn(warn.context, ("Stored default " + name + "=" + value + " is not offered; using " +
+                                         fallback + ".")
+                                            .c_str());
+                line = name + " " + fallback;
+                changed = true;
+            }
+        } else if (model != nullptr && name.compare(0, 9, "media-col") == 0) {
+            const std::string media = Field(line, "name");
+            if (!media.empty() && !MediaOffered(*model, media.c_str())) {
+                warn.warn(warn.context,
+                          ("Stored " + name + " " + media + " is not offered; the driver default is used.").c_str());
+                changed = true;
+                continue;
+            }
+        }
+        *fixed += line;
+        if (end < text.size()) *fixed += '\n';
+    }
+    return changed;
+}
+
+namespace {
+
+void LogWarning(void* system, const char* text) {
+    papplLog(static_cast<pappl_system_t*>(system), PAPPL_LOGLEVEL_WARN, "%s", text);
+}
+
+// PAPPL takes back whatever the state file holds, media and defaults the
+// driver no longer offers among it: such lines are mended before loading.
+void FixStateFile(pappl_system_t* system, const std::string& path) {
+    FILE* in = fopen(path.c_str(), "r");
+    if (in == nullptr) return;
+    std::string text;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, got);
+    fclose(in);
+    std::string fixed;
+    if (!CheckStateText(text, &fixed, StateWarning{system, LogWarning})) return;
+    const std::string temporary = path + ".new";
+    FILE* out = fopen(temporary.c_str(), "w");
+    const bool written = out != nullptr && fwrite(fixed.data(), 1, fixed.size(), out) == fixed.size();
+    if (out != nullptr && fclose(out) != 0) return;
+    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+        papplLog(system, PAPPL_LOGLEVEL_ERROR, "Cannot mend the state file %s.", path.c_str());
+    }
+}
+
+}  // namespace
 
 pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*context*/) {
     const char* portText = cupsGetOption("server-port", numOptions, options);
@@ -172,11 +215,12 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     papplSystemAddMIMEFilter(system, "image/jpeg", kPrinterFormat, PictureFilter, nullptr);
 
     if (!server) return system;
+    FixStateFile(system, g_stateFile);
     if (!papplSystemLoadState(system, g_stateFile.c_str())) {
-        papplLog(system, PAPPL_LOGLEVEL_INFO, "No state in \"%s\"; starting without printers.", g_stateFile.c_str());
+        papplLog(system, PAPPL_LOGLEVEL_INFO, "No state in %s; starting without printers.", g_stateFile.c_str());
     }
-    // The iteration holds the system's lock, which the checks and the web
-    // page need: collect first, then act.
+    // The iteration holds the system's lock, which the web page needs:
+    // collect first, then act.
     std::vector<pappl_printer_t*> printers;
     papplSystemIteratePrinters(
         system, [](pappl_printer_t* printer, void* list) {
@@ -184,7 +228,6 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
         },
         &printers);
     for (pappl_printer_t* printer : printers) {
-        CheckStoredPrinter(printer, nullptr);
         // Printers from the state file are not "created": their page comes here.
         AddReceiptPage(printer, nullptr);
     }

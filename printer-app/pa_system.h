@@ -5,6 +5,8 @@
 
 #include <pappl/pappl.h>
 
+#include <string>
+
 namespace zelp::pa {
 
 constexpr const char* kProgramName = "zelp-printer-app";
@@ -22,9 +24,16 @@ void SetSubcommand(const char* name);
 //   tls               "yes" to offer ipps: as well (default: off)
 pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* context);
 
-// Replaces stored printer defaults and media that the driver does not
-// offer, with a logged warning for each.
-void CheckStoredPrinter(pappl_printer_t* printer, void* context);
+struct StateWarning {
+    void* context;
+    void (*warn)(void* context, const char* text);
+};
+
+// Mends the text of a state file: an option default that names no choice
+// becomes the built-in default, a default of no known option and media
+// that the printer's driver does not offer are dropped; a warning for
+// each. True when anything changed.
+bool CheckStateText(const std::string& text, std::string* fixed, const StateWarning& warn);
 
 }  // namespace zelp::pa
 

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Printer defaults: set with "modify -o", they reach a job that gives none;
+# a value that names no choice (in a job, set as a default, or written into
+# the state file) prints as the default it replaces, with a warning in the
+# log; printers and defaults are back after a restart.
+source "$(dirname "$0")/common.sh"
+init_work pa-defaults
+start_pa
+add_printer p80 zelp80
+ppd_with_leading_blank "$ZELP_PPD_DIR/zelp80.ppd" "$WORK/zelp80.ppd"
+page_picture receipt 576 200 "$WORK/page.pgm"
+"$ZELP_RASTERWRITE" --input "$WORK/page.pgm" -o "$WORK/page.ras" >/dev/null
+"$ZELP_PWGCONVERT" "$WORK/page.ras" "$WORK/page.pwg"
+
+# Attribute values as the printer reports them: attribute_values PRINTER NAME...
+attribute_values() {
+  local printer=$1 test=$WORK/attrs.test
+  shift
+  {
+    echo '{ NAME "Get-Printer-Attributes" OPERATION Get-Printer-Attributes'
+    echo 'GROUP operation-attributes-tag'
+    echo 'ATTR charset attributes-charset utf-8'
+    echo 'ATTR naturalLanguage attributes-natural-language en'
+    echo 'ATTR uri printer-uri $uri'
+    echo "ATTR keyword requested-attributes $(IFS=,; echo "$*")"
+    echo 'STATUS successful-ok }'
+  } >"$test"
+  ipptool -tv "$(printer_uri "$printer")" "$test" | sed -n 's/^ *\(zelp-[a-z-]*\) ([a-z]*) = \(.*\)$/\1=\2/p'
+}
+
+expect_warning() {
+  grep -q "^W .*$1" "$PA_DIR/log" || fail "no warning naming '$1' in the log"
+}
+
+expect_job_bytes() {
+  local name=$1 want_options=$2 got
+  shift 2
+  got=$(print_job p80 "$WORK/page.pwg" image/pwg-raster "$name" "$@")
+  filter_bytes "$WORK/zelp80.ppd" "$WORK/page.ras" "$WORK/$name.filter" "$want_options"
+  same_bytes "$got" "$WORK/$name.filter" "$name"
+  log "ok: $name prints as the filter with '$want_options'"
+}
+
+# Defaults from the command line; zelp-logo-top=12 names no stored logo.
+pa modify -d p80 -o zelp-cutting=none -o zelp-feed-after-page=30 -o zelp-halftoning=threshold \
+  -o zelp-logo-top=12 >"$WORK/modify.log" 2>&1 || fail "modify: $(cat "$WORK/modify.log")"
+expect_job_bytes no-options "Cutting=0 FeedDist=10 ImageAlgorithm=1 Logo=0"
+expect_warning "Printer default zelp-logo-top-default=12 "
+
+# A job's own values that name nothing: the printer's defaults print.
+expect_job_bytes bad-job-values "Cutting=0 FeedDist=10 ImageAlgorithm=1 Logo=0" \
+  zelp-feed-after-page=7 zelp-cutting=sideways zelp-beeper=-1
+expect_warning "Job value zelp-feed-after-page=7 "
+expect_warning "Job value zelp-cutting=sideways "
+expect_warning "Job value zelp-beeper=-1 "
+# ... while good ones win over the defaults.
+expect_job_bytes good-job-values "Cutting=13 FeedDist=10 ImageAlgorithm=0 Logo=3" \
+  zelp-cutting=page-end-full zelp-halftoning=error-diffusion zelp-logo-top=3
+
+# Restart: printers and defaults come back from the state file, except
+# values that name nothing, which are replaced by the built-in defaults.
+stop_pa
+grep -q '^zelp-cutting-default none' "$PA_DIR/state" || fail "the state file lacks zelp-cutting-default"
+sed -i -e 's/^zelp-feed-after-page-default .*/zelp-feed-after-page-default 11/' \
+  -e 's/^zelp-beeper-default .*/zelp-beeper-default 12/' \
+  -e 's/^zelp-cash-drawer-default .*/zelp-cash-drawer-default sideways/' "$PA_DIR/state"
+: >"$PA_DIR/log"
+start_pa
+pa printers >"$WORK/printers.txt" 2>&1 || fail "printers: $(cat "$WORK/printers.txt")"
+grep -qx p80 "$WORK/printers.txt" || fail "p80 is gone after the restart: $(cat "$WORK/printers.txt")"
+for warned in zelp-feed-after-page-default zelp-beeper-default zelp-cash-drawer-default zelp-logo-top-default; do
+  expect_warning "Stored default $warned="
+done
+attribute_values p80 zelp-cutting-default zelp-feed-after-page-default zelp-beeper-default \
+  zelp-cash-drawer-default zelp-halftoning-default zelp-logo-top-default >"$WORK/defaults.txt"
+for want in zelp-cutting-default=none zelp-halftoning-default=threshold zelp-feed-after-page-default=3 \
+  zelp-beeper-default=0 zelp-cash-drawer-default=none zelp-logo-top-default=0; do
+  grep -qx "$want" "$WORK/defaults.txt" || fail "after the restart, expected $want; got: $(tr '\n' ' ' <"$WORK/defaults.txt")"
+done
+expect_job_bytes after-restart "Cutting=0 ImageAlgorithm=1"
+pa_alive || fail "the Printer Application died"
+log "PASS: defaults reach jobs, bad values are replaced with warnings, state survives a restart"
