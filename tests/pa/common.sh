@@ -66,14 +66,13 @@ add_printer() {
     fail "cannot add printer $1: $(cat "$WORK/add.log")"
 }
 
-# An ipptool test file for one job: submit_job PRINTER FILE FORMAT NAME
-# [ATTR=VALUE...]; whole numbers go as integers, the rest as keywords.
-# Sets JOB_ID.
-submit_job() {
-  local printer=$1 file=$2 format=$3 name=$4 pair attr value tag test out
-  shift 4
+# An ipptool test file for one job, written into $WORK/jobs; prints its
+# path. job_test FORMAT NAME [ATTR=VALUE...]: whole numbers go as
+# integers, the rest as keywords.
+job_test() {
+  local format=$1 name=$2 pair attr value tag test
+  shift 2
   test=$WORK/jobs/$name.test
-  out=$WORK/jobs/$name.out
   mkdir -p "$WORK/jobs"
   {
     echo '{ NAME "Print-Job" OPERATION Print-Job'
@@ -94,11 +93,21 @@ submit_job() {
     echo 'FILE $filename'
     echo 'STATUS successful-ok EXPECT job-id OF-TYPE integer DISPLAY job-id }'
   } >"$test"
+  printf '%s\n' "$test"
+}
+
+# Submits a job: submit_job PRINTER FILE FORMAT NAME [ATTR=VALUE...].
+# Sets JOB_ID.
+submit_job() {
+  local printer=$1 file=$2 test out
+  shift 2
+  test=$(job_test "$@")
+  out=${test%.test}.out
   ipptool -t -f "$file" "$(printer_uri "$printer")" "$test" >"$out" 2>&1 ||
-    fail "job $name was not accepted: $(tail -n 5 "$out")"
+    fail "job $2 was not accepted: $(tail -n 5 "$out")"
   JOB_ID=$(sed -n 's/.*job-id (integer) = \([0-9]*\).*/\1/p' "$out" | head -n 1)
   [ -n "$JOB_ID" ] || JOB_ID=$(awk '/^job-id/{getline; print $1}' "$out")
-  [[ $JOB_ID =~ ^[0-9]+$ ]] || fail "no job id for $name: $(cat "$out")"
+  [[ $JOB_ID =~ ^[0-9]+$ ]] || fail "no job id for $2: $(cat "$out")"
 }
 
 # The job's state keyword: job_state PRINTER ID.
@@ -130,13 +139,15 @@ wait_job_end() {
   fail "job $2 on $1 did not end within 60 s (state '$state')"
 }
 
-# Prints a job and waits for it to complete; the path of the printer bytes.
+# Prints a job and waits for it to complete; for a printer of add_printer's
+# own file:// device, prints the path of the printer bytes.
 # print_job PRINTER FILE FORMAT NAME [ATTR=VALUE...]
 print_job() {
   local printer=$1 name=$4 state
   submit_job "$@"
   state=$(wait_job_end "$printer" "$JOB_ID")
   [ "$state" = completed ] || fail "job $name ended $state: $(grep "Job $JOB_ID\]" "$PA_DIR/log" | grep -E '^[EW] ' | tail -n 3)"
+  [ -d "$WORK/out/$printer" ] || return 0
   [ -f "$WORK/out/$printer/$name.prn" ] || fail "job $name left no output in $WORK/out/$printer"
   printf '%s\n' "$WORK/out/$printer/$name.prn"
 }
