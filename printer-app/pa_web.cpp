@@ -53,9 +53,11 @@ std::string ApplyForm(pappl_client_t* client, pappl_printer_t* printer) {
         if (message.empty()) {
             pappl_pr_driver_data_t data;
             papplPrinterGetDriverData(printer, &data);
-            message = papplPrinterSetDriverDefaults(printer, &data, static_cast<int>(vendor.size()), vendor.data())
-                          ? "Changes saved."
-                          : "The defaults could not be saved.";
+            // One option a call: PAPPL 1.3.1 drops integer values that come
+            // in one call with a keyword value.
+            bool saved = true;
+            for (cups_option_t& one : vendor) saved = papplPrinterSetDriverDefaults(printer, &data, 1, &one) && saved;
+            message = saved ? "Changes saved." : "The defaults could not be saved.";
         }
     }
     cupsFreeOptions(count, form);

@@ -152,6 +152,22 @@ print_job() {
   printf '%s\n' "$WORK/out/$printer/$name.prn"
 }
 
+# Attribute values as the printer reports them: attribute_values PRINTER NAME...
+attribute_values() {
+  local printer=$1 test=$WORK/attrs.test
+  shift
+  {
+    echo '{ NAME "Get-Printer-Attributes" OPERATION Get-Printer-Attributes'
+    echo 'GROUP operation-attributes-tag'
+    echo 'ATTR charset attributes-charset utf-8'
+    echo 'ATTR naturalLanguage attributes-natural-language en'
+    echo 'ATTR uri printer-uri $uri'
+    echo "ATTR keyword requested-attributes $(IFS=,; echo "$*")"
+    echo 'STATUS successful-ok }'
+  } >"$test"
+  ipptool -tv "$(printer_uri "$printer")" "$test" | sed -n 's/^ *\(zelp-[a-z-]*\) ([a-z]*) = \(.*\)$/\1=\2/p'
+}
+
 # The filter's bytes for a raster and options: filter_bytes PPD RASTER OUT
 # OPTIONS.
 filter_bytes() {

@@ -12,22 +12,6 @@ page_picture receipt 576 200 "$WORK/page.pgm"
 "$ZELP_RASTERWRITE" --input "$WORK/page.pgm" -o "$WORK/page.ras" >/dev/null
 "$ZELP_PWGCONVERT" "$WORK/page.ras" "$WORK/page.pwg"
 
-# Attribute values as the printer reports them: attribute_values PRINTER NAME...
-attribute_values() {
-  local printer=$1 test=$WORK/attrs.test
-  shift
-  {
-    echo '{ NAME "Get-Printer-Attributes" OPERATION Get-Printer-Attributes'
-    echo 'GROUP operation-attributes-tag'
-    echo 'ATTR charset attributes-charset utf-8'
-    echo 'ATTR naturalLanguage attributes-natural-language en'
-    echo 'ATTR uri printer-uri $uri'
-    echo "ATTR keyword requested-attributes $(IFS=,; echo "$*")"
-    echo 'STATUS successful-ok }'
-  } >"$test"
-  ipptool -tv "$(printer_uri "$printer")" "$test" | sed -n 's/^ *\(zelp-[a-z-]*\) ([a-z]*) = \(.*\)$/\1=\2/p'
-}
-
 expect_warning() {
   grep -q "^W .*$1" "$PA_DIR/log" || fail "no warning naming '$1' in the log"
 }
