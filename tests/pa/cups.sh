@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Through CUPS: a private cupsd makes a driverless queue ("lpadmin -m
+# everywhere") on the Printer Application's URI; CUPS's test page and a
+# receipt PDF printed with lp complete, and the bytes that reach the
+# printer decode to receipts as wide as the 80 mm head.
+source "$(dirname "$0")/common.sh"
+init_work pa-cups
+setup_cups_tree
+start_cupsd
+start_pa
+add_printer p80 zelp80
+ppd_with_leading_blank "$ZELP_PPD_DIR/zelp80.ppd" "$WORK/zelp80.ppd"
+load_settings "$WORK/zelp80.ppd"
+
+lpadmin -h "$CUPS_HOST" -p receipts -E -v "$(printer_uri p80)" -m everywhere >"$WORK/lpadmin.log" 2>&1 ||
+  fail "lpadmin -m everywhere: $(cat "$WORK/lpadmin.log")"
+
+# A receipt as a PDF page of 80 x 200 mm, the picture 72 mm wide in its
+# middle, where the head is.
+"$ZELP_RASTERWRITE" --pattern receipt --width 576 -o "$WORK/receipt.ras" --picture-out "$WORK/receipt.pgm" >/dev/null
+pnmtops -noturn -width 3.15 -height 7.87 -imagewidth 2.83 "$WORK/receipt.pgm" >"$WORK/receipt.ps" 2>/dev/null
+ps2pdf -dDEVICEWIDTHPOINTS=227 -dDEVICEHEIGHTPOINTS=567 -dFIXEDMEDIA "$WORK/receipt.ps" "$WORK/receipt.pdf" ||
+  fail "ps2pdf"
+
+submit() {
+  local id
+  id=$(lp -h "$CUPS_HOST" -d receipts -t "$1" "$2" 2>&1) || fail "lp $2: $id"
+  id=${id#request id is receipts-}
+  printf '%s\n' "${id%% *}"
+}
+test_page=$(submit testpage "$(cups_test_page)")
+receipt=$(submit receipt "$WORK/receipt.pdf")
+wait_job_finished receipts "$test_page"
+wait_job_finished receipts "$receipt"
+for id in "$test_page" "$receipt"; do
+  grep -q "\[Job $id\] Job completed" "$WORK/log/error_log" ||
+    fail "CUPS job $id did not complete: $(grep "\[Job $id\]" "$WORK/log/error_log" | grep -E '^[EW] ' | tail -n 3)"
+done
+
+# The Printer Application names its output after the job title.
+for title in testpage receipt; do
+  wait_until 60 test -s "$WORK/out/p80/$title.prn" || fail "no printer bytes for $title: $(ls "$WORK/out/p80")"
+  wait_until 60 bash -c "SNAP_COMMON='$PA_DIR' '$ZELP_PA' jobs -d p80 | grep -q 'completed .* $title\$'" ||
+    fail "the Printer Application's $title job did not complete: $(pa jobs -d p80)"
+done
+decode_stream "$WORK/out/p80/testpage.prn"
+[ "${SUMMARY[band_width_bytes]}" = 72 ] || fail "the test page's bands are ${SUMMARY[band_width_bytes]} bytes wide"
+((SUMMARY[dots_set] > 0)) || fail "the test page came out blank"
+[ "$(stream_head_hex "$WORK/out/p80/testpage.prn")" = "$(expected_job_start)$(expected_page_start)" ] ||
+  fail "the test page does not begin as a receipt job"
+log "ok: CUPS's test page: ${SUMMARY[bands]} bands of 72 bytes"
+check_receipt "$WORK/out/p80/receipt.prn" 72 "receipt PDF through CUPS"
+pa_alive || fail "the Printer Application died"
+log "PASS: CUPS prints through a driverless queue on the Printer Application"
