@@ -23,7 +23,8 @@ int main(int argc, char* argv[]) {
     zelp::pa::SetSubcommand(subcommand);
 
     // The drivers are set by the system callback, which may narrow them
-    // to one device ID.
+    // to one device ID. The footer is no decoration: without one, every web
+    // page of PAPPL 1.3.1 crashes the server.
     return papplMainloop(argc, argv, zelp::pa::kVersion, zelp::pa::kFooterHtml, 0, nullptr,
                          zelp::pa::AutoAddCallback, nullptr, nullptr, nullptr, zelp::pa::SystemCallback, nullptr,
                          nullptr);

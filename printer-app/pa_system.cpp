@@ -190,8 +190,6 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     }
     if (const char* host = cupsGetOption("server-hostname", numOptions, options)) papplSystemSetHostName(system, host);
 
-    // Every web page needs a footer in this PAPPL.
-    papplSystemSetFooterHTML(system, kFooterHtml);
 
     int driverCount = 0;
     pappl_pr_driver_t* drivers = DriverList(&driverCount);

@@ -1,8 +1,9 @@
 #include "pa_web.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <list>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -116,10 +117,17 @@ bool ReceiptPage(pappl_client_t* client, void* context) {
 
 void AddReceiptPage(pappl_printer_t* printer, void* /*context*/) {
     const std::string path = PagePath(printer);
-    // Kept for the life of the process, as the page is.
-    char* name = strdup(papplPrinterGetName(printer));
-    if (name == nullptr) return;
-    papplSystemAddResourceCallback(papplPrinterGetSystem(printer), path.c_str(), "text/html", ReceiptPage, name);
+    // The name lives as long as the page: for the life of the process.
+    static std::mutex lock;
+    static std::list<std::string> names;
+    const char* name;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        names.emplace_back(papplPrinterGetName(printer));
+        name = names.back().c_str();
+    }
+    papplSystemAddResourceCallback(papplPrinterGetSystem(printer), path.c_str(), "text/html", ReceiptPage,
+                                   const_cast<char*>(name));
     papplPrinterAddLink(printer, kLinkLabel, path.c_str(),
                         static_cast<pappl_loptions_t>(PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS));
 }

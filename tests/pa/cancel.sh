@@ -58,4 +58,5 @@ wait_until 60 test -e "$RAW_DIR/job-2.bin" || fail "the next job did not reach t
 filter_bytes "$WORK/zelp80.ppd" "$WORK/short.ras" "$WORK/short.filter" ""
 same_bytes "$RAW_DIR/job-2.bin" "$WORK/short.filter" "the job after the cancelled one"
 pa_alive || fail "the Printer Application died"
+stop_pa
 log "PASS: cancellation ends with ESC @ and the next job prints in full"

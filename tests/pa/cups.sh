@@ -38,9 +38,10 @@ for id in "$test_page" "$receipt"; do
 done
 
 # The Printer Application names its output after the job title.
+job_listed() { pa jobs -d p80 2>/dev/null | grep -q "completed .* $1\$"; }
 for title in testpage receipt; do
   wait_until 60 test -s "$WORK/out/p80/$title.prn" || fail "no printer bytes for $title: $(ls "$WORK/out/p80")"
-  wait_until 60 bash -c "SNAP_COMMON='$PA_DIR' '$ZELP_PA' jobs -d p80 | grep -q 'completed .* $title\$'" ||
+  wait_until 60 job_listed "$title" ||
     fail "the Printer Application's $title job did not complete: $(pa jobs -d p80)"
 done
 decode_stream "$WORK/out/p80/testpage.prn"
@@ -51,4 +52,5 @@ decode_stream "$WORK/out/p80/testpage.prn"
 log "ok: CUPS's test page: ${SUMMARY[bands]} bands of 72 bytes"
 check_receipt "$WORK/out/p80/receipt.prn" 72 "receipt PDF through CUPS"
 pa_alive || fail "the Printer Application died"
+stop_pa
 log "PASS: CUPS prints through a driverless queue on the Printer Application"

@@ -63,4 +63,5 @@ for want in zelp-cutting-default=none zelp-halftoning-default=threshold zelp-fee
 done
 expect_job_bytes after-restart "Cutting=0 ImageAlgorithm=1"
 pa_alive || fail "the Printer Application died"
+stop_pa
 log "PASS: defaults reach jobs, bad values are replaced with warnings, state survives a restart"

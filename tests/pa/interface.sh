@@ -100,4 +100,5 @@ attribute_values p80 zelp-beeper-default zelp-cutting-default >"$WORK/web-defaul
 grep -qx zelp-beeper-default=2 "$WORK/web-defaults.txt" && grep -qx zelp-cutting-default=job-end-full "$WORK/web-defaults.txt" ||
   fail "the web page's values are not the defaults: $(tr '\n' ' ' <"$WORK/web-defaults.txt")"
 pa_alive || fail "the web pages brought the server down"
+stop_pa
 log "PASS: conformance, options by name, drivers, identify, test page and web pages"

@@ -90,4 +90,5 @@ for row in "${cases[@]}"; do
   log "ok: $name ($(stat -c %s "$got") bytes)"
 done
 pa_alive || fail "the Printer Application died"
+stop_pa
 log "PASS: ${#cases[@]} pages print the same through both front ends"
