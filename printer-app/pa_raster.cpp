@@ -91,7 +91,8 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*
     // Once the core has stopped (a cancelled job), pages pass unprinted.
     if (state->stopped) return true;
 
-    const cups_page_header2_t header = FitPageHeader(options->header, state->model->headDots, &state->fit);
+    const cups_page_header2_t header =
+        FitPageHeader(options->header, state->model->headDots, options->copies, &state->fit);
     switch (ZelpStartPage(state->core, header)) {
         case ZelpPageAction::kPrint:
             state->pageOpen = true;
@@ -194,7 +195,8 @@ void ResolveJobSettings(pappl_job_t* job, pappl_pr_options_t* options, const Mod
     ZelpSettingsFromValues(values, model.modelNumber, settings);
 }
 
-cups_page_header2_t FitPageHeader(const cups_page_header2_t& arriving, int headDots, LineFit* fit) {
+cups_page_header2_t FitPageHeader(const cups_page_header2_t& arriving, int headDots, int jobCopies,
+                                  LineFit* fit) {
     cups_page_header2_t header = arriving;
     *fit = LineFit{};
     fit->keptBytes = arriving.cupsBytesPerLine;
@@ -217,6 +219,7 @@ cups_page_header2_t FitPageHeader(const cups_page_header2_t& arriving, int headD
         fit->invert = true;
         header.cupsColorSpace = CUPS_CSPACE_SW;
     }
+    if (jobCopies > 1) header.NumCopies = static_cast<unsigned>(jobCopies);
     if (header.NumCopies == 0) header.NumCopies = 1;
     return header;
 }

@@ -38,8 +38,11 @@ struct LineFit {
 
 // The header handed to the core for an arriving page and how its lines
 // are fitted: centred onto `headDots`, black turned into grey, no copies
-// meaning one.
-cups_page_header2_t FitPageHeader(const cups_page_header2_t& arriving, int headDots, LineFit* fit);
+// meaning one. The job's "copies", when above one, is the page's count, as
+// the filter gets it in NumCopies from CUPS: streamed raster leaves copies
+// to the printer.
+cups_page_header2_t FitPageHeader(const cups_page_header2_t& arriving, int headDots, int jobCopies,
+                                  LineFit* fit);
 
 // Applies the fit to one arriving line; `out` holds fit.keptBytes.
 void FitLine(const LineFit& fit, const unsigned char* line, unsigned char* out);

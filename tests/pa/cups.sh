@@ -23,23 +23,26 @@ ps2pdf -dDEVICEWIDTHPOINTS=227 -dDEVICEHEIGHTPOINTS=567 -dFIXEDMEDIA "$WORK/rece
   fail "ps2pdf"
 
 submit() {
-  local id
-  id=$(lp -h "$CUPS_HOST" -d receipts -t "$1" "$2" 2>&1) || fail "lp $2: $id"
+  local id title=$1 file=$2
+  shift 2
+  id=$(lp -h "$CUPS_HOST" -d receipts -t "$title" "$@" "$file" 2>&1) || fail "lp $file: $id"
   id=${id#request id is receipts-}
   printf '%s\n' "${id%% *}"
 }
 test_page=$(submit testpage "$(cups_test_page)")
 receipt=$(submit receipt "$WORK/receipt.pdf")
+copies=$(submit copies "$WORK/receipt.pdf" -n 2)
 wait_job_finished receipts "$test_page"
 wait_job_finished receipts "$receipt"
-for id in "$test_page" "$receipt"; do
+wait_job_finished receipts "$copies"
+for id in "$test_page" "$receipt" "$copies"; do
   grep -q "\[Job $id\] Job completed" "$WORK/log/error_log" ||
     fail "CUPS job $id did not complete: $(grep "\[Job $id\]" "$WORK/log/error_log" | grep -E '^[EW] ' | tail -n 3)"
 done
 
 # The Printer Application names its output after the job title.
 job_listed() { pa jobs -d p80 2>/dev/null | grep -q "completed .* $1\$"; }
-for title in testpage receipt; do
+for title in testpage receipt copies; do
   wait_until 60 test -s "$WORK/out/p80/$title.prn" || fail "no printer bytes for $title: $(ls "$WORK/out/p80")"
   wait_until 60 job_listed "$title" ||
     fail "the Printer Application's $title job did not complete: $(pa jobs -d p80)"
@@ -51,6 +54,13 @@ decode_stream "$WORK/out/p80/testpage.prn"
   fail "the test page does not begin as a receipt job"
 log "ok: CUPS's test page: ${SUMMARY[bands]} bands of 72 bytes"
 check_receipt "$WORK/out/p80/receipt.prn" 72 "receipt PDF through CUPS"
+one=${SUMMARY[bands]}
+# Two copies: the page twice, once framed (the cut follows the last copy).
+decode_stream "$WORK/out/p80/copies.prn"
+((SUMMARY[bands] == 2 * one)) || fail "lp -n 2 gave ${SUMMARY[bands]} bands, one copy has $one"
+[ "$(stream_tail_hex "$WORK/out/p80/copies.prn")" = "$(expected_page_end)$(expected_job_end)" ] ||
+  fail "the two copies do not end as one page"
+log "ok: lp -n 2: the receipt twice"
 pa_alive || fail "the Printer Application died"
 stop_pa
 log "PASS: CUPS prints through a driverless queue on the Printer Application"
