@@ -147,7 +147,17 @@ const char* TestPage(pappl_printer_t* printer, char* buffer, size_t size) {
 }
 
 // Documents in the printer's own language go out unchanged.
+bool CopyRaw(pappl_job_t* job, pappl_device_t* device);
+
 bool PrintRaw(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {
+    // A second start of the job waits for the first, which prints it.
+    if (!ClaimJob(job)) return true;
+    const bool ok = CopyRaw(job, device);
+    ReleaseJob(job);
+    return ok;
+}
+
+bool CopyRaw(pappl_job_t* job, pappl_device_t* device) {
     const int fd = open(papplJobGetFilename(job), O_RDONLY);
     if (fd < 0) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Cannot open the document.");
@@ -177,6 +187,10 @@ void SetActionCallbacks(pappl_pr_driver_data_t* data) {
     data->testpage_cb = TestPage;
     data->printfile_cb = PrintRaw;
 }
+
+namespace {
+bool PrintPicture(pappl_job_t* job, pappl_device_t* device, const Model& model);
+}  // namespace
 
 GreyPage LayOutPicture(const unsigned char* grey, uint32_t width, uint32_t height, uint32_t headDots) {
     GreyPage page;
@@ -218,6 +232,16 @@ GreyPage LayOutPicture(const unsigned char* grey, uint32_t width, uint32_t heigh
 bool PictureFilter(pappl_job_t* job, pappl_device_t* device, void* /*context*/) {
     const Model* model = ModelOfPrinter(papplJobGetPrinter(job));
     if (model == nullptr) return false;
+    // A second start of the job waits for the first, which prints it.
+    if (!ClaimJob(job)) return true;
+    const bool ok = PrintPicture(job, device, *model);
+    ReleaseJob(job);
+    return ok;
+}
+
+namespace {
+
+bool PrintPicture(pappl_job_t* job, pappl_device_t* device, const Model& model) {
     Picture picture;
     std::string reason;
     if (!LoadGreyPicture(job, &picture, &reason)) {
@@ -226,12 +250,14 @@ bool PictureFilter(pappl_job_t* job, pappl_device_t* device, void* /*context*/) 
         return false;
     }
     const GreyPage page = LayOutPicture(picture.pixels.data(), static_cast<uint32_t>(picture.width),
-                                        static_cast<uint32_t>(picture.height), static_cast<uint32_t>(model->headDots));
+                                        static_cast<uint32_t>(picture.height), static_cast<uint32_t>(model.headDots));
     pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 1, false);
     if (options == nullptr) return false;
     const bool ok = PrintGreyPage(job, options, device, page.width, page.height, page.rows.data());
     papplJobDeletePrintOptions(options);
     return ok;
 }
+
+}  // namespace
 
 }  // namespace zelp::pa

@@ -1,8 +1,11 @@
 #include "pa_raster.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,30 @@
 #include "zelp_options.h"
 
 namespace zelp::pa {
+
+namespace {
+
+std::mutex g_claimLock;
+std::condition_variable g_claimReleased;
+std::set<pappl_job_t*> g_claimed;
+
+}  // namespace
+
+bool ClaimJob(pappl_job_t* job) {
+    std::unique_lock<std::mutex> hold(g_claimLock);
+    if (g_claimed.insert(job).second) return true;
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job was started twice; the second start prints nothing.");
+    g_claimReleased.wait(hold, [job] { return g_claimed.count(job) == 0; });
+    return false;
+}
+
+void ReleaseJob(pappl_job_t* job) {
+    {
+        std::lock_guard<std::mutex> hold(g_claimLock);
+        g_claimed.erase(job);
+    }
+    g_claimReleased.notify_all();
+}
 
 namespace {
 
@@ -54,7 +81,8 @@ void WarnJob(void* context, const char* text) {
 
 RasterJob* StateOf(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
 
-bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+// Starts the core's job; the caller has claimed the job.
+bool OpenJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
     const Model* model = ModelOfPrinter(papplJobGetPrinter(job));
     if (model == nullptr) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The printer has no driver of this program.");
@@ -81,6 +109,13 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     }
     papplJobSetData(job, state);
     return true;
+}
+
+bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+    if (!ClaimJob(job)) return false;
+    if (OpenJob(job, options, device)) return true;
+    ReleaseJob(job);
+    return false;
 }
 
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*device*/, unsigned /*page*/) {
@@ -136,7 +171,8 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* 
     return true;
 }
 
-bool EndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {
+// Ends the core's job and frees it; the claim stays with the caller.
+bool CloseJob(pappl_job_t* job, pappl_device_t* device) {
     RasterJob* state = StateOf(job);
     if (state == nullptr) return false;
     papplJobSetData(job, nullptr);
@@ -148,6 +184,12 @@ bool EndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* d
         return false;
     }
     return true;
+}
+
+bool EndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {
+    const bool ok = CloseJob(job, device);
+    ReleaseJob(job);
+    return ok;
 }
 
 }  // namespace
@@ -173,12 +215,12 @@ bool PrintGreyPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t
     header.cupsColorSpace = CUPS_CSPACE_SW;
     header.cupsColorOrder = CUPS_ORDER_CHUNKED;
     header.NumCopies = options->copies > 0 ? static_cast<unsigned>(options->copies) : 1;
-    if (!StartJob(job, options, device)) return false;
+    if (!OpenJob(job, options, device)) return false;
     papplJobSetImpressions(job, 1);
     bool ok = StartPage(job, options, device, 0);
     for (uint32_t y = 0; ok && y < height; ++y) ok = WriteLine(job, options, device, y, rows + size_t{y} * width);
     ok = EndPage(job, options, device, 0) && ok;
-    ok = EndJob(job, options, device) && ok;
+    ok = CloseJob(job, device) && ok;
     if (ok) papplJobSetImpressionsCompleted(job, 1);
     return ok;
 }

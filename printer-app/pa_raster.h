@@ -14,11 +14,18 @@ namespace zelp::pa {
 
 struct Model;
 
+// PAPPL 1.3.1 may start one job in two threads at once. A job is printed
+// by the thread that claims it first; a second claim waits until the first
+// is released and then fails: that thread prints nothing.
+bool ClaimJob(pappl_job_t* job);
+void ReleaseJob(pappl_job_t* job);
+
 // Sets rstartjob .. rendjob in the driver data.
 void SetRasterCallbacks(pappl_pr_driver_data_t* data);
 
 // Prints one page of 8-bit grey rows (0 black), `width` bytes each, as a
-// job of its own through the same callbacks; NumCopies from the job.
+// job of its own through the same callbacks; NumCopies from the job. The
+// caller has claimed the job.
 bool PrintGreyPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, uint32_t width,
                    uint32_t height, const unsigned char* rows);
 
