@@ -33,10 +33,10 @@ std::vector<std::string> MakeMediaNames(const Model& model) {
     const std::string w = std::to_string(model.rollWidthMm);
     for (int length : kLengthsMm) {
         const std::string l = std::to_string(length);
-        names.push_back("om_receipt-" + l + "mm_" + w + "x" + l + "mm");
+        names.push_back(Concat({"om_receipt-", l, "mm_", w, "x", l, "mm"}));
     }
-    names.push_back("roll_min_" + w + "x" + std::to_string(kMinLengthMm) + "mm");
-    names.push_back("roll_max_" + w + "x" + std::to_string(kMaxLengthMm) + "mm");
+    names.push_back(Concat({"roll_min_", w, "x", std::to_string(kMinLengthMm), "mm"}));
+    names.push_back(Concat({"roll_max_", w, "x", std::to_string(kMaxLengthMm), "mm"}));
     return names;
 }
 

@@ -87,8 +87,8 @@ void ResolveOptionValues(int numJobOptions, cups_option_t* jobOptions, ipp_t* pr
                 source = ValueSource::kJob;
             } else {
                 // No quotes: PAPPL's log escapes them.
-                Warn(warnings, std::string("Job value ") + option.ippName + "=" + given +
-                                   " is not offered; the printer default is used.");
+                Warn(warnings, Concat({"Job value ", option.ippName, "=", given,
+                                       " is not offered; the printer default is used."}));
             }
         }
         if (choice == nullptr && printerAttrs != nullptr) {
@@ -99,8 +99,8 @@ void ResolveOptionValues(int numJobOptions, cups_option_t* jobOptions, ipp_t* pr
                 if (choice != nullptr) {
                     source = ValueSource::kPrinterDefault;
                 } else {
-                    Warn(warnings, "Printer default " + name + "=" + text +
-                                       " is not offered; the built-in default is used.");
+                    Warn(warnings, Concat({"Printer default ", name, "=", text,
+                                           " is not offered; the built-in default is used."}));
                 }
             }
         }

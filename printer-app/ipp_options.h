@@ -7,11 +7,23 @@
 #include <cups/cups.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "zelp_options.h"
 
 namespace zelp::pa {
+
+// The parts one after another, in one allocation.
+inline std::string Concat(std::initializer_list<std::string_view> parts) {
+    size_t size = 0;
+    for (std::string_view part : parts) size += part.size();
+    std::string text;
+    text.reserve(size);
+    for (std::string_view part : parts) text.append(part);
+    return text;
+}
 
 // "<ippName>-default" and "<ippName>-supported".
 std::string DefaultName(const ZelpOption& option);

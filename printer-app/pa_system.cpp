@@ -102,17 +102,17 @@ bool CheckStateText(const std::string& text, std::string* fixed, const StateWarn
             if (ChoiceFromText(*option, value.c_str()) == nullptr) {
                 const std::string fallback =
                     ChoiceText(*option, *ZelpFindChoiceByNumber(*option, option->defaultNumber));
-                warn.warn(warn.context, ("Stored default " + name + "=" + value + " is not offered; using " +
-                                         fallback + ".")
-                                            .c_str());
-                line = name + " " + fallback;
+                warn.warn(warn.context,
+                          Concat({"Stored default ", name, "=", value, " is not offered; using ", fallback, "."})
+                              .c_str());
+                line = Concat({name, " ", fallback});
                 changed = true;
             }
         } else if (model != nullptr && name.compare(0, 9, "media-col") == 0) {
             const std::string media = Field(line, "name");
             if (!media.empty() && !MediaOffered(*model, media.c_str())) {
                 warn.warn(warn.context,
-                          ("Stored " + name + " " + media + " is not offered; the driver default is used.").c_str());
+                          Concat({"Stored ", name, " ", media, " is not offered; the driver default is used."}).c_str());
                 changed = true;
                 continue;
             }
