@@ -42,12 +42,18 @@ expect_job_bytes good-job-values "Cutting=13 FeedDist=10 ImageAlgorithm=0 Logo=3
   zelp-cutting=page-end-full zelp-halftoning=error-diffusion zelp-logo-top=3
 
 # Restart: printers and defaults come back from the state file, except
-# values that name nothing, which are replaced by the built-in defaults.
+# values that name nothing, which are replaced by the built-in defaults,
+# and options and media the driver does not offer, which are dropped.
 stop_pa
 grep -q '^zelp-cutting-default none' "$PA_DIR/state" || fail "the state file lacks zelp-cutting-default"
+grep -q '^media-col-default .*name="om_receipt-200mm_80x200mm"' "$PA_DIR/state" ||
+  fail "the state file lacks the default media: $(grep media-col "$PA_DIR/state")"
+# As an older version, or a hand, might have left it.
 sed -i -e 's/^zelp-feed-after-page-default .*/zelp-feed-after-page-default 11/' \
   -e 's/^zelp-beeper-default .*/zelp-beeper-default 12/' \
-  -e 's/^zelp-cash-drawer-default .*/zelp-cash-drawer-default sideways/' "$PA_DIR/state"
+  -e 's/^zelp-cash-drawer-default .*/zelp-cash-drawer-default sideways/' \
+  -e 's/^\(zelp-cutting-default .*\)$/\1\nzelp-paper-colour-default pink/' \
+  -e 's/^\(media-col-[a-z0-9]* .*\)name="[^"]*"/\1name="na_letter_8.5x11in"/' "$PA_DIR/state"
 : >"$PA_DIR/log"
 start_pa
 pa printers >"$WORK/printers.txt" 2>&1 || fail "printers: $(cat "$WORK/printers.txt")"
@@ -55,8 +61,24 @@ grep -qx p80 "$WORK/printers.txt" || fail "p80 is gone after the restart: $(cat 
 for warned in zelp-feed-after-page-default zelp-beeper-default zelp-cash-drawer-default zelp-logo-top-default; do
   expect_warning "Stored default $warned="
 done
+expect_warning "Stored zelp-paper-colour-default is no option"
+expect_warning "Stored media-col-default na_letter_8.5x11in is not offered"
+! grep -q 'na_letter\|paper-colour' "$PA_DIR/state" || fail "the mended state file still holds the bad lines"
 attribute_values p80 zelp-cutting-default zelp-feed-after-page-default zelp-beeper-default \
   zelp-cash-drawer-default zelp-halftoning-default zelp-logo-top-default >"$WORK/defaults.txt"
+cat >"$WORK/media.test" <<'EOF'
+{ NAME "media" OPERATION Get-Printer-Attributes
+  GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8
+  ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri
+  ATTR keyword requested-attributes media-default,media-ready
+  STATUS successful-ok
+  EXPECT media-default WITH-VALUE "om_receipt-200mm_80x200mm"
+  EXPECT media-ready WITH-VALUE "om_receipt-200mm_80x200mm" }
+EOF
+ipptool -t "$(printer_uri p80)" "$WORK/media.test" >"$WORK/media.out" 2>&1 ||
+  fail "the stale media came back: $(grep -E 'EXPECTED|GOT' "$WORK/media.out")"
 for want in zelp-cutting-default=none zelp-halftoning-default=threshold zelp-feed-after-page-default=3 \
   zelp-beeper-default=0 zelp-cash-drawer-default=none zelp-logo-top-default=0; do
   grep -qx "$want" "$WORK/defaults.txt" || fail "after the restart, expected $want; got: $(tr '\n' ' ' <"$WORK/defaults.txt")"
