@@ -83,6 +83,15 @@ ppd_with_leading_blank "$ZELP_PPD_DIR/zelp80.ppd" "$WORK/zelp80.ppd"
 load_settings "$WORK/zelp80.ppd"
 check_receipt "$WORK/out/p80/Test Page.prn" 72 "test page"
 
+# A picture wider than the head is scaled down to it: 1152 x 200 pixels
+# print as 576 x 100 dots.
+"$ZELP_RASTERWRITE" --pattern noise --width 1152 --height 200 -o "$WORK/wide.ras" --picture-out "$WORK/wide.pgm" >/dev/null
+pnmtopng "$WORK/wide.pgm" >"$WORK/wide.png" 2>/dev/null
+wide=$(print_job p80 "$WORK/wide.png" image/png wide-picture)
+decode_stream "$wide"
+[ "${SUMMARY[band_width_bytes]}/${SUMMARY[dot_rows]}" = 72/100 ] ||
+  fail "the wide picture printed ${SUMMARY[band_width_bytes]} bytes x ${SUMMARY[dot_rows]} rows, not 72 x 100"
+
 page=$(curl -sf "http://localhost:$PA_PORT/p80/receipt") || fail "no Receipt Options page"
 for label in "Cutting:" "Feed After Page:" "Black Mark Distance:" "Blank Space at Page Start:" \
   "Feed 4 lines and full cut after every page" "150 units"; do
