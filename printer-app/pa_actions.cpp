@@ -24,6 +24,22 @@ namespace {
 // for them and the decoded picture must stay small.
 constexpr uint64_t kMaxPicturePixels = uint64_t{1} << 26;
 
+// Prints a spooled document in the printer's turn (see TakeTurn); the
+// second start of a job leaves the printing to the first.
+template <typename Print>
+bool PrintInTurn(pappl_job_t* job, pappl_device_t* device, Print print) {
+    const Turn turn = TakeTurn(job);
+    if (turn == Turn::kDuplicate) return true;
+    pappl_device_t* use = turn == Turn::kWaited ? OwnDevice(job) : device;
+    bool ok = false;
+    if (use != nullptr) {
+        ok = print(job, use);
+        if (use != device) papplPrinterCloseDevice(papplJobGetPrinter(job));
+    }
+    EndTurn(job);
+    return ok;
+}
+
 bool ReadWholeFile(const char* path, std::string* bytes) {
     const int fd = open(path, O_RDONLY);
     if (fd < 0) return false;
@@ -150,11 +166,7 @@ const char* TestPage(pappl_printer_t* printer, char* buffer, size_t size) {
 bool CopyRaw(pappl_job_t* job, pappl_device_t* device);
 
 bool PrintRaw(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {
-    // A second start of the job waits for the first, which prints it.
-    if (!ClaimJob(job)) return true;
-    const bool ok = CopyRaw(job, device);
-    ReleaseJob(job);
-    return ok;
+    return PrintInTurn(job, device, CopyRaw);
 }
 
 bool CopyRaw(pappl_job_t* job, pappl_device_t* device) {
@@ -232,11 +244,7 @@ GreyPage LayOutPicture(const unsigned char* grey, uint32_t width, uint32_t heigh
 bool PictureFilter(pappl_job_t* job, pappl_device_t* device, void* /*context*/) {
     const Model* model = ModelOfPrinter(papplJobGetPrinter(job));
     if (model == nullptr) return false;
-    // A second start of the job waits for the first, which prints it.
-    if (!ClaimJob(job)) return true;
-    const bool ok = PrintPicture(job, device, *model);
-    ReleaseJob(job);
-    return ok;
+    return PrintInTurn(job, device, [model](pappl_job_t* j, pappl_device_t* d) { return PrintPicture(j, d, *model); });
 }
 
 namespace {

@@ -1,11 +1,13 @@
 #include "pa_raster.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,26 +20,58 @@ namespace zelp::pa {
 
 namespace {
 
-std::mutex g_claimLock;
-std::condition_variable g_claimReleased;
-std::set<pappl_job_t*> g_claimed;
+std::mutex g_turnLock;
+std::condition_variable g_turnEnded;
+std::map<pappl_printer_t*, pappl_job_t*> g_printing;  // the job that has each printer's turn
 
-}  // namespace
+// How long a job that waited may wait for the device to come free.
+constexpr int kDeviceWaitMs = 60000;
 
-bool ClaimJob(pappl_job_t* job) {
-    std::unique_lock<std::mutex> hold(g_claimLock);
-    if (g_claimed.insert(job).second) return true;
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job was started twice; the second start prints nothing.");
-    g_claimReleased.wait(hold, [job] { return g_claimed.count(job) == 0; });
+bool HoldsATurn(pappl_job_t* job) {
+    for (const auto& entry : g_printing) {
+        if (entry.second == job) return true;
+    }
     return false;
 }
 
-void ReleaseJob(pappl_job_t* job) {
-    {
-        std::lock_guard<std::mutex> hold(g_claimLock);
-        g_claimed.erase(job);
+}  // namespace
+
+Turn TakeTurn(pappl_job_t* job) {
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    std::unique_lock<std::mutex> hold(g_turnLock);
+    if (HoldsATurn(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job was started twice; the second start prints nothing.");
+        g_turnEnded.wait(hold, [job] { return !HoldsATurn(job); });
+        return Turn::kDuplicate;
     }
-    g_claimReleased.notify_all();
+    Turn turn = Turn::kFirst;
+    if (g_printing.count(printer) != 0) {
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Another job of the printer is printing; waiting for it.");
+        g_turnEnded.wait(hold, [printer] { return g_printing.count(printer) == 0; });
+        turn = Turn::kWaited;
+    }
+    g_printing[printer] = job;
+    return turn;
+}
+
+void EndTurn(pappl_job_t* job) {
+    {
+        std::lock_guard<std::mutex> hold(g_turnLock);
+        auto at = g_printing.find(papplJobGetPrinter(job));
+        if (at != g_printing.end() && at->second == job) g_printing.erase(at);
+    }
+    g_turnEnded.notify_all();
+}
+
+pappl_device_t* OwnDevice(pappl_job_t* job) {
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    for (int waited = 0; waited < kDeviceWaitMs; waited += 10) {
+        if (papplJobIsCanceled(job)) return nullptr;
+        if (pappl_device_t* device = papplPrinterOpenDevice(printer)) return device;
+        usleep(10000);
+    }
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The printer's device did not come free.");
+    return nullptr;
 }
 
 namespace {
@@ -46,6 +80,7 @@ namespace {
 struct RasterJob {
     pappl_job_t* job = nullptr;
     pappl_device_t* device = nullptr;
+    bool ownDevice = false;  // opened here after waiting for the printer
     ZelpJob* core = nullptr;
     const Model* model = nullptr;
     bool stopped = false;     // the core wants no more pages
@@ -112,9 +147,16 @@ bool OpenJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* devi
 }
 
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-    if (!ClaimJob(job)) return false;
-    if (OpenJob(job, options, device)) return true;
-    ReleaseJob(job);
+    const Turn turn = TakeTurn(job);
+    if (turn == Turn::kDuplicate) return false;
+    // The device PAPPL handed over may have been closed by the job before.
+    pappl_device_t* use = turn == Turn::kWaited ? OwnDevice(job) : device;
+    if (use != nullptr && OpenJob(job, options, use)) {
+        StateOf(job)->ownDevice = use != device;
+        return true;
+    }
+    if (use != nullptr && use != device) papplPrinterCloseDevice(papplJobGetPrinter(job));
+    EndTurn(job);
     return false;
 }
 
@@ -160,24 +202,25 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t
     return true;
 }
 
-bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device, unsigned /*page*/) {
+bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/, unsigned /*page*/) {
     RasterJob* state = StateOf(job);
     if (state == nullptr) return false;
     if (!state->pageOpen) return true;
     state->pageOpen = false;
     state->printLines = false;
     if (!ZelpEndPage(state->core)) state->stopped = true;
-    papplDeviceFlush(device);
+    papplDeviceFlush(state->device);
     return true;
 }
 
 // Ends the core's job and frees it; the claim stays with the caller.
-bool CloseJob(pappl_job_t* job, pappl_device_t* device) {
+bool CloseJob(pappl_job_t* job) {
     RasterJob* state = StateOf(job);
     if (state == nullptr) return false;
     papplJobSetData(job, nullptr);
     const ZelpJobOutcome outcome = ZelpEndJob(state->core);
-    papplDeviceFlush(device);
+    papplDeviceFlush(state->device);
+    if (state->ownDevice) papplPrinterCloseDevice(papplJobGetPrinter(job));
     delete state;
     if (outcome.printerFailed) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Writing to the printer failed.");
@@ -186,9 +229,9 @@ bool CloseJob(pappl_job_t* job, pappl_device_t* device) {
     return true;
 }
 
-bool EndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {
-    const bool ok = CloseJob(job, device);
-    ReleaseJob(job);
+bool EndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/) {
+    const bool ok = CloseJob(job);
+    EndTurn(job);
     return ok;
 }
 
@@ -220,7 +263,7 @@ bool PrintGreyPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t
     bool ok = StartPage(job, options, device, 0);
     for (uint32_t y = 0; ok && y < height; ++y) ok = WriteLine(job, options, device, y, rows + size_t{y} * width);
     ok = EndPage(job, options, device, 0) && ok;
-    ok = CloseJob(job, device) && ok;
+    ok = CloseJob(job) && ok;
     if (ok) papplJobSetImpressionsCompleted(job, 1);
     return ok;
 }
