@@ -23,10 +23,10 @@ done
 for cmd in cups-config cupsfilter lpadmin lpinfo lp lpstat cancel gs pbmtext pamscale pgmramp \
   pamcat pnmtopng; do
   command -v "$cmd" >/dev/null ||
-    { echo "FAIL: $cmd is missing; scripts/install-deps.sh installs it" >&2; exit 1; }
+    { echo "FAIL: $cmd is missing; scripts/install-deps.sh test installs it" >&2; exit 1; }
 done
 [ -x "$(command -v cupsd || echo /usr/sbin/cupsd)" ] ||
-  { echo "FAIL: cupsd is missing; scripts/install-deps.sh installs it" >&2; exit 1; }
+  { echo "FAIL: cupsd is missing; scripts/install-deps.sh test installs it" >&2; exit 1; }
 
 CUPS_SYSTEM_SERVERBIN=$(cups-config --serverbin)
 CUPS_SYSTEM_DATADIR=$(cups-config --datadir)
@@ -261,11 +261,12 @@ start_rawprinter() {
 
 # Starts cupsd in the foreground (as a child of ours) on 127.0.0.1 only,
 # with all its folders in $WORK. Sets CUPSD_PID and CUPS_HOST.
+# start_cupsd [snmp]: with "snmp", CUPS's own SNMP default stays in force.
 start_cupsd() {
   local attempt port i
   # A community without a name turns SNMP off: our raw printer has no
   # agent, and the socket backend would wait seconds for one at every job.
-  echo "Community" >"$WORK/root/snmp.conf"
+  [ "${1:-}" = snmp ] || echo "Community" >"$WORK/root/snmp.conf"
   for attempt in 1 2 3; do
     port=$("$ZELP_RAWPRINTER" --pick-port)
     CUPS_HOST="127.0.0.1:$port"
