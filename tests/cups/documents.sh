@@ -158,7 +158,7 @@ measure() {
   PAPER=() LEAD=() INK=() LINES=() CUTS=0
   "$ZELP_PAPER" "$1" >"$1.paper" || fail "zelp-paper cannot decode $1"
   while IFS= read -r line; do
-    if [[ $line =~ ^piece=[0-9]+\ paper=([0-9]+)\ lead=([0-9]+)\ ink=([0-9]+)\ tail=[0-9]+\ lines=([0-9]+) ]]; then
+    if [[ $line =~ ^piece=[0-9]+\ paper=([0-9]+)\ lead=([0-9]+)\ ink=([0-9]+)\ lines=([0-9]+) ]]; then
       PAPER+=("${BASH_REMATCH[1]}") LEAD+=("${BASH_REMATCH[2]}")
       INK+=("${BASH_REMATCH[3]}") LINES+=("${BASH_REMATCH[4]}")
     elif [[ $line =~ ^cuts=([0-9]+) ]]; then

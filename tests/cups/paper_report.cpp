@@ -5,12 +5,11 @@
 //   zelp-paper FILE
 //
 // One line per piece of paper, lengths in dots (1/203 inch):
-//   piece=N paper=P lead=L ink=I tail=T lines=K right=R
+//   piece=N paper=P lead=L ink=I lines=K
 // paper: from the start of the piece to its cut (or to the end of the
 // stream); lead: blank paper before the first dot; ink: first to last dot
-// row; tail: blank paper after the last dot; lines: runs of dot rows apart
-// by at least kLineGapRows blank rows (lines of text); right: one past the
-// rightmost dot column. A piece without a dot has lead = paper, ink 0.
+// row; lines: runs of dot rows apart by at least kLineGapRows blank rows
+// (lines of text). A piece without a dot has lead = paper, ink 0.
 // Then one line "cuts=C pieces=M". Feeds count as the decoder draws them
 // (ESC d n at the line spacing in force, FF as a fixed gap); a cut takes
 // no paper. Exit status 1 for a stream that does not decode.
@@ -33,24 +32,13 @@ struct Piece {
     size_t firstInk = 0;  // valid when lastInk > 0
     size_t lastInk = 0;   // one past the last dot row
     size_t lines = 0;
-    size_t right = 0;
     size_t blankRun = 0;  // blank rows since the last dot row
 };
 
 void Row(Piece* piece, const uint8_t* row, size_t widthBytes) {
-    size_t right = 0;
-    for (size_t i = widthBytes; i-- > 0;) {
-        if (row[i] != 0) {
-            unsigned bits = row[i];
-            size_t last = 0;
-            for (size_t b = 0; b < 8; ++b) {
-                if ((bits & (0x80u >> b)) != 0) last = b + 1;
-            }
-            right = i * 8 + last;
-            break;
-        }
-    }
-    if (right > 0) {
+    bool inked = false;
+    for (size_t i = 0; i < widthBytes && !inked; ++i) inked = row[i] != 0;
+    if (inked) {
         if (piece->lastInk == 0) {
             piece->firstInk = piece->paper;
             piece->lines = 1;
@@ -59,7 +47,6 @@ void Row(Piece* piece, const uint8_t* row, size_t widthBytes) {
         }
         piece->lastInk = piece->paper + 1;
         piece->blankRun = 0;
-        if (right > piece->right) piece->right = right;
     } else {
         ++piece->blankRun;
     }
@@ -68,9 +55,8 @@ void Row(Piece* piece, const uint8_t* row, size_t widthBytes) {
 
 void Print(size_t index, const Piece& p) {
     const bool inked = p.lastInk > 0;
-    std::printf("piece=%zu paper=%zu lead=%zu ink=%zu tail=%zu lines=%zu right=%zu\n", index,
-                p.paper, inked ? p.firstInk : p.paper, inked ? p.lastInk - p.firstInk : 0,
-                inked ? p.paper - p.lastInk : 0, p.lines, p.right);
+    std::printf("piece=%zu paper=%zu lead=%zu ink=%zu lines=%zu\n", index, p.paper,
+                inked ? p.firstInk : p.paper, inked ? p.lastInk - p.firstInk : 0, p.lines);
 }
 
 }  // namespace
