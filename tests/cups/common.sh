@@ -319,6 +319,22 @@ EOF
   fail "cupsd did not start"
 }
 
+# Runs a CUPS client command (lpadmin, lp) against our scheduler. On a busy
+# machine a client has been seen to fail to connect to a scheduler that
+# answers the next moment ("Unable to connect to server: Bad file
+# descriptor"); only that failure is tried again, while our cupsd runs.
+cups_client() {
+  local attempt
+  for attempt in 1 2 3; do
+    "$@" 2>"$WORK/client.err" && return 0
+    grep -q "Unable to connect to server" "$WORK/client.err" && [ -n "$(proc_state "$CUPSD_PID")" ] || break
+    log "$1 could not connect to the scheduler (attempt $attempt): $(cat "$WORK/client.err")"
+    sleep 1
+  done
+  cat "$WORK/client.err" >&2
+  return 1
+}
+
 # Waits until the raw printer holds connection N in full; prints its path.
 wait_for_job_bytes() {
   local n=$1 limit=${2:-90}

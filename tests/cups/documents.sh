@@ -122,10 +122,10 @@ start_rawprinter "$WORK/printer"
 start_cupsd snmp
 for model in 80 58; do
   if [ "$measure_only" = 1 ]; then
-    lpadmin -p "zelp$model" -E -v "socket://127.0.0.1:$RAW_PORT" -m "zelp/zelp$model.ppd" 2>/dev/null
+    cups_client lpadmin -p "zelp$model" -E -v "socket://127.0.0.1:$RAW_PORT" -m "zelp/zelp$model.ppd"
   else
-    "$add_queue" "zelp$model" "socket://127.0.0.1:$RAW_PORT" "$model" >/dev/null 2>"$WORK/add-queue.log"
-  fi || fail "the queue for zelp$model cannot be added: $(cat "$WORK/add-queue.log" 2>/dev/null)"
+    cups_client "$add_queue" "zelp$model" "socket://127.0.0.1:$RAW_PORT" "$model" >/dev/null
+  fi 2>"$WORK/add-queue.log" || fail "the queue for zelp$model cannot be added: $(cat "$WORK/add-queue.log")"
 done
 
 # Prints FILE on QUEUE with lp; sets GOT (the printer bytes) and SECONDS_TAKEN
@@ -135,7 +135,7 @@ print_lp() {
   local queue=$1 file=$2 reply id started
   shift 2
   started=$(date +%s%N)
-  reply=$(lp -d "$queue" "$@" "$file") || fail "lp -d $queue $* $file failed"
+  reply=$(cups_client lp -d "$queue" "$@" "$file") || fail "lp -d $queue $* $file failed"
   [[ $reply =~ request\ id\ is\ $queue-([0-9]+) ]] || fail "lp said: $reply"
   id=${BASH_REMATCH[1]}
   wait_job_finished "$queue" "$id"
@@ -218,7 +218,7 @@ done
 
 # The same page through a queue whose socket address lacks snmp=false: the
 # backend first waits for an SNMP answer that never comes.
-lpadmin -p plain -E -v "socket://127.0.0.1:$RAW_PORT" -m zelp/zelp80.ppd 2>/dev/null ||
+cups_client lpadmin -p plain -E -v "socket://127.0.0.1:$RAW_PORT" -m zelp/zelp80.ppd 2>/dev/null ||
   fail "lpadmin cannot add the plain socket queue"
 print_lp plain "$docs/testpage.pdf"
 log "report: lp to job completed for the test page: ${SECONDS_TAKEN} s through socket://HOST:PORT" \
