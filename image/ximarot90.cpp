@@ -140,46 +140,48 @@ void MapRowsPickRows(const SourceView& src, CxImage& target, const SampleTables&
     }
 }
 
-// Rows pick source columns: a band of result rows reads a narrow strip of
-// each source row, so source and result both stay in cache.
+// One result column of a band, pixel by pixel: row r of the band reads
+// source column byRow[band + r] of the source row `in` (null outside).
 template <int Bits>
-void MapRowsPickColumns(const SourceView& src, CxImage& target, const SampleTables& t, uint32_t fill) {
-    const int64_t width = target.GetWidth();
-    const int64_t height = target.GetHeight();
-    uint8_t* out[kBandRows];
-    for (int64_t band = 0; band < height; band += kBandRows) {
-        const int64_t rows = std::min(kBandRows, height - band);
-        for (int64_t r = 0; r < rows; ++r) out[r] = target.GetBits(static_cast<uint64_t>(band + r));
-        for (int64_t dx = 0; dx < width; ++dx) {
-            const uint8_t* in = src.Row(t.byColumn[static_cast<size_t>(dx)]);
-            for (int64_t r = 0; r < rows; ++r) {
-                const int32_t sx = t.byRow[static_cast<size_t>(band + r)];
-                Pixels<Bits>::Put(out[r], dx,
-                                  (in != nullptr && src.ColumnInside(sx)) ? Pixels<Bits>::Get(in, sx) : fill);
-            }
-        }
+void MapColumn(const SourceView& src, uint8_t* const* out, const SampleTables& t, int64_t band, int64_t rows,
+               int64_t dx, const uint8_t* in, uint32_t fill) {
+    for (int64_t r = 0; r < rows; ++r) {
+        const int32_t sx = t.byRow[static_cast<size_t>(band + r)];
+        Pixels<Bits>::Put(out[r], dx, (in != nullptr && src.ColumnInside(sx)) ? Pixels<Bits>::Get(in, sx) : fill);
     }
 }
 
-// Eight-bit quarter turns: where a band's rows read one run of source
-// columns, in order either way, eight result columns are gathered from
-// eight source rows and stored together. Everything else, the margins
-// that read outside the source among them, goes pixel by pixel.
-void MapRowsPickColumnsGrey(const SourceView& src, CxImage& target, const SampleTables& t, uint32_t fill) {
-    constexpr int64_t kGroup = 8;
+// True when the band's rows read one run of source columns, all inside,
+// in order either way; `first` and `step` then describe it.
+bool ColumnRun(const SourceView& src, const SampleTables& t, int64_t band, int64_t rows, int32_t* first,
+               int32_t* step) {
+    *first = t.byRow[static_cast<size_t>(band)];
+    *step = rows > 1 ? t.byRow[static_cast<size_t>(band + 1)] - *first : 1;
+    if (*step != 1 && *step != -1) return false;
+    for (int64_t r = 0; r < rows; ++r) {
+        const int32_t sx = t.byRow[static_cast<size_t>(band + r)];
+        if (sx != *first + *step * r || !src.ColumnInside(sx)) return false;
+    }
+    return true;
+}
+
+// Rows pick source columns: a band of result rows reads a narrow strip of
+// each source row, so source and result both stay in cache. At 8 bits,
+// where a band's rows read one run of source columns, eight result columns
+// are gathered from eight source rows and stored together; the margins
+// that read outside the source go pixel by pixel.
+template <int Bits>
+void MapRowsPickColumns(const SourceView& src, CxImage& target, const SampleTables& t, uint32_t fill) {
+    constexpr int64_t kGroup = Bits == 8 ? 8 : 1;
     const int64_t width = target.GetWidth();
     const int64_t height = target.GetHeight();
     uint8_t* out[kBandRows];
     for (int64_t band = 0; band < height; band += kBandRows) {
         const int64_t rows = std::min(kBandRows, height - band);
         for (int64_t r = 0; r < rows; ++r) out[r] = target.GetBits(static_cast<uint64_t>(band + r));
-        const int32_t first = t.byRow[static_cast<size_t>(band)];
-        const int32_t step = rows > 1 ? t.byRow[static_cast<size_t>(band + 1)] - first : 1;
-        bool run = step == 1 || step == -1;
-        for (int64_t r = 0; r < rows && run; ++r) {
-            const int32_t sx = t.byRow[static_cast<size_t>(band + r)];
-            run = sx == first + step * r && src.ColumnInside(sx);
-        }
+        int32_t first = 0;
+        int32_t step = 0;
+        const bool run = Bits == 8 && ColumnRun(src, t, band, rows, &first, &step);
         for (int64_t dx = 0; dx < width; dx += kGroup) {
             const int64_t group = std::min(kGroup, width - dx);
             const uint8_t* in[kGroup];
@@ -188,22 +190,16 @@ void MapRowsPickColumnsGrey(const SourceView& src, CxImage& target, const Sample
                 in[k] = src.Row(t.byColumn[static_cast<size_t>(dx + k)]);
                 inside = inside && in[k] != nullptr;
             }
-            if (inside) {
-                for (int64_t k = 0; k < kGroup; ++k) in[k] += first;
-                for (int64_t r = 0; r < rows; ++r) {
-                    const int64_t at = step * r;
-                    uint8_t gathered[kGroup];
-                    for (int64_t k = 0; k < kGroup; ++k) gathered[k] = in[k][at];
-                    memcpy(out[r] + dx, gathered, kGroup);
-                }
+            if (!inside) {
+                for (int64_t k = 0; k < group; ++k) MapColumn<Bits>(src, out, t, band, rows, dx + k, in[k], fill);
                 continue;
             }
-            for (int64_t k = 0; k < group; ++k) {
-                for (int64_t r = 0; r < rows; ++r) {
-                    const int32_t sx = t.byRow[static_cast<size_t>(band + r)];
-                    out[r][dx + k] =
-                        static_cast<uint8_t>((in[k] != nullptr && src.ColumnInside(sx)) ? in[k][sx] : fill);
-                }
+            for (int64_t k = 0; k < kGroup; ++k) in[k] += first;
+            for (int64_t r = 0; r < rows; ++r) {
+                const int64_t at = step * r;
+                uint8_t gathered[kGroup];
+                for (int64_t k = 0; k < kGroup; ++k) gathered[k] = in[k][at];
+                memcpy(out[r] + dx, gathered, kGroup);
             }
         }
     }
@@ -212,9 +208,7 @@ void MapRowsPickColumnsGrey(const SourceView& src, CxImage& target, const Sample
 template <int Bits>
 void MapPixels(const SourceView& src, CxImage& target, const SampleTables& t) {
     const uint32_t fill = FillValue<Bits>(src.image);
-    if (t.rowsPickColumns && Bits == 8) {
-        MapRowsPickColumnsGrey(src, target, t, fill);
-    } else if (t.rowsPickColumns) {
+    if (t.rowsPickColumns) {
         MapRowsPickColumns<Bits>(src, target, t, fill);
     } else {
         MapRowsPickRows<Bits>(src, target, t, fill);

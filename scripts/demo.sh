@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # From a fresh Debian 12 machine to a printed receipt: installs what the build
-# needs, builds the default preset, draws the sample receipt into CUPS raster,
-# runs raster_to_ZELP on it with the bundled 80 mm PPD, and sums up what the
-# printer would receive.
+# needs, builds the driver alone (the driver preset: no tests, no benchmarks),
+# draws the sample receipt into CUPS raster, runs raster_to_ZELP on it with
+# the bundled 80 mm PPD, and sums up what the printer would receive.
 #
 # Output: out/demo/receipt.ras (the raster page), out/demo/receipt.png (the
 # picture on it), out/demo/receipt.bin (the printer bytes),
@@ -15,13 +15,13 @@ root=$(pwd)
 started=$(date +%s.%N)
 
 # --- packages, only those missing -----------------------------------------
-scripts/install-deps.sh
+scripts/install-deps.sh driver
 
 # --- build ------------------------------------------------------------------
-cmake --preset default
-cmake --build --preset default -j2
+cmake --preset driver
+cmake --build --preset demo -j2
 
-build=$root/build/default
+build=$root/build/driver
 filter=$build/filter/raster_to_ZELP
 rasterwrite=$build/tools/zelp-rasterwrite
 preview=$build/tools/escpos/escpos-preview

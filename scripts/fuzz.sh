@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 target=${1:?usage: scripts/fuzz.sh job|core|image|settings [seconds]}
 seconds=${2:-900}
 
-scripts/install-deps.sh clang libclang-rt-14-dev
+scripts/install-deps.sh driver clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug \
   -DZELP_SANITIZE=ON -DZELP_BUILD_FUZZ=ON -DZELP_BUILD_TESTS=OFF >/dev/null
 cmake --build build/fuzz --target "fuzz_${target}" -j"$(nproc)"

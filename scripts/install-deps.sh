@@ -1,16 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building and testing need, only those
-# that are missing. Needs root (or sudo) when something has to be installed.
+# Installs the Debian 12 packages a task needs, only those that are
+# missing. Needs root (or sudo) when something has to be installed.
+#
+#   scripts/install-deps.sh driver [PACKAGE...]  # building the filter, PPDs and tools (the demo)
+#   scripts/install-deps.sh test [PACKAGE...]    # that, and all the tests and checks use
 set -euo pipefail
 
-packages=(
-  build-essential cmake pkg-config
-  libcups2-dev libcupsimage2-dev libpng-dev
-  cups-ppdc cups-client
+# The compiler, CMake, libcups and libcupsimage (with cups-config), libpng
+# for escpos-preview and ppdc for the PPD files.
+driver=(build-essential cmake libcups2-dev libcupsimage2-dev libpng-dev cups-ppdc)
+# The test suites, the real CUPS chain (scheduler, clients, cups-filters,
+# Ghostscript), netpbm for test pictures, static analysis, and what the
+# Printer Application beside the filter builds and is tested with.
+tests=(
   libgtest-dev libbenchmark-dev valgrind
-  cups cups-filters ghostscript netpbm
+  cups cups-client cups-filters ghostscript netpbm
+  clang-tidy cppcheck
+  pkg-config libpappl-dev cups-ipp-utils
 )
-if [ "$#" -gt 0 ]; then packages+=("$@"); fi
+
+case ${1:-} in
+  driver) packages=("${driver[@]}") ;;
+  test) packages=("${driver[@]}" "${tests[@]}") ;;
+  *)
+    echo "usage: $0 driver|test [PACKAGE...]" >&2
+    exit 2
+    ;;
+esac
+shift
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh clang-tidy cppcheck
+scripts/install-deps.sh test
 
 if [ "${CI:-}" = "true" ]; then
   presets=(ci ci-asan)

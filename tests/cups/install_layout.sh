@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# cmake --install into a scratch DESTDIR, with a prefix that exists nowhere:
-# the filter must land in CUPS's filter folder with mode 0755, the PPDs
-# under CUPS's model folder, and nothing may be written outside DESTDIR.
-#   install_layout.sh CMAKE BUILD_DIR CUPS_SERVERBIN CUPS_DATADIR PPD_DIR
+# cmake --install --strip into a scratch DESTDIR, with a prefix that exists
+# nowhere, as README.md says: the filter must land in CUPS's filter folder
+# with mode 0755 and without debug information, the PPDs under CUPS's model
+# folder, nothing may be written outside DESTDIR, and README.md must name
+# every file installed.
+#   install_layout.sh CMAKE BUILD_DIR CUPS_SERVERBIN CUPS_DATADIR PPD_DIR README
 # CUPS_SERVERBIN and CUPS_DATADIR as configured: absolute, or relative to
 # the install prefix.
 set -euo pipefail
 
-[ "$#" -eq 5 ] || { echo "usage: $0 CMAKE BUILD_DIR CUPS_SERVERBIN CUPS_DATADIR PPD_DIR" >&2; exit 2; }
-cmake=$1 build=$2 serverbin=$3 datadir=$4 ppd_dir=$5
+[ "$#" -eq 6 ] || { echo "usage: $0 CMAKE BUILD_DIR CUPS_SERVERBIN CUPS_DATADIR PPD_DIR README" >&2; exit 2; }
+cmake=$1 build=$2 serverbin=$3 datadir=$4 ppd_dir=$5 readme=$6
 
 fail() {
   echo "FAIL: $*" >&2
@@ -23,7 +25,7 @@ started=$scratch/started
 touch "$started"
 sleep 1 # file times have a resolution of a second on some file systems
 
-DESTDIR=$dest "$cmake" --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 ||
+DESTDIR=$dest "$cmake" --install "$build" --prefix "$prefix" --strip >"$scratch/install.log" 2>&1 ||
   fail "cmake --install failed: $(tail -n 20 "$scratch/install.log")"
 
 # Where a configured folder ends up: absolute as it is, relative under the
@@ -45,6 +47,10 @@ mode=$(stat -c %a "$filter")
 usage=$("$filter" 2>&1 >/dev/null) && fail "the installed filter accepted no arguments"
 [ "$usage" = "ERROR: raster_to_ZELP job-id user title copies options [file]" ] ||
   fail "the installed filter says: $usage"
+# The build has debug information (RelWithDebInfo); --strip leaves none.
+debug=$(readelf -S --wide "$filter" | grep -oE '\.(debug|zdebug)[a-z_]*' | sort -u | tr '\n' ' ') ||
+  true
+[ -z "$debug" ] || fail "the installed filter still has debug sections: $debug"
 
 models=$(staged "$datadir")/model
 shopt -s nullglob
@@ -75,3 +81,12 @@ staged_files=$(cd "$dest" && find . -type f | sed 's|^\.||' | sort)
 [ "$staged_files" = "$(sort "$manifest")" ] ||
   fail "the files under DESTDIR differ from the install's list: $(diff <(echo "$staged_files") <(sort "$manifest"))"
 echo "ok: all $(grep -c "" "$manifest") installed files are under DESTDIR only"
+
+# README.md's install table names each of them in a row's first cell.
+tick='`'
+while IFS= read -r path || [ -n "$path" ]; do
+  name=$(basename "$path")
+  grep -qE "^\| [^|]*$tick${name//./\\.}$tick" "$readme" ||
+    fail "README.md's install table does not list the installed file $path"
+done <"$manifest"
+echo "ok: README.md lists every installed file"

@@ -41,9 +41,9 @@ for ppd in "${ZELP_PPDS[@]}"; do
 done
 
 device="socket://127.0.0.1:$RAW_PORT"
-lpadmin -h "$CUPS_HOST" -p zelp -E -v "$device" -P "$ppd80" 2>"$WORK/lpadmin.log" ||
+cups_client lpadmin -h "$CUPS_HOST" -p zelp -E -v "$device" -P "$ppd80" 2>"$WORK/lpadmin.log" ||
   fail "lpadmin -P failed: $(cat "$WORK/lpadmin.log")"
-lpadmin -h "$CUPS_HOST" -p zelp58 -E -v "$device" -m zelp/zelp58.ppd 2>"$WORK/lpadmin.log" ||
+cups_client lpadmin -h "$CUPS_HOST" -p zelp58 -E -v "$device" -m zelp/zelp58.ppd 2>"$WORK/lpadmin.log" ||
   fail "lpadmin -m failed: $(cat "$WORK/lpadmin.log")"
 lpstat -h "$CUPS_HOST" -p zelp | grep -q 'enabled' || fail "queue zelp is not enabled"
 

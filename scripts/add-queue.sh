@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Adds a CUPS queue for a ZELP receipt printer, set up for receipts:
+#
+#   scripts/add-queue.sh QUEUE DEVICE-URI [80|58]
+#   scripts/add-queue.sh --options      # the queue defaults it sets, one a line
+#
+# DEVICE-URI as `lpinfo -v` shows it (usb://...), or socket://HOST[:PORT]
+# for a network printer; 80 (the default) or 58 is the paper width in mm.
+# Runs lpadmin against the scheduler that CUPS_SERVER or client.conf names
+# (the local one unless set); needs the rights lpadmin needs (root, or a
+# member of the lpadmin group).
+#
+# What it sets, beyond the PPD:
+# - Queue defaults for CUPS's own text and picture filters, which read these
+#   from the job's options only, never from the PPD: plain text at 17
+#   characters and 8 lines per inch (48 columns on 80 mm paper, 32 on 58 mm
+#   paper, where CUPS's office default of 10 gives 28 and 18), and pictures
+#   at 203 pixels per inch, one picture pixel per printer dot (CUPS would
+#   otherwise turn and enlarge a logo to fill the page).
+# - For socket:// printers, snmp=false in the address: the socket backend
+#   otherwise asks the printer for its state by SNMP before every job and
+#   waits seconds for an answer that a receipt printer without an SNMP
+#   agent never gives.
+set -euo pipefail
+
+defaults=(cpi-default=17 lpi-default=8 ppi-default=203)
+
+usage() {
+  echo "usage: $0 QUEUE DEVICE-URI [80|58]" >&2
+  echo "       $0 --options" >&2
+  exit 2
+}
+
+if [ "${1:-}" = --options ]; then
+  # As job options: the names without -default.
+  printf '%s\n' "${defaults[@]/-default=/=}"
+  exit 0
+fi
+[ "$#" -ge 2 ] && [ "$#" -le 3 ] || usage
+queue=$1 uri=$2 model=${3:-80}
+case $model in 80 | 58) ;; *) usage ;; esac
+
+# CUPS wants a path before the options: socket://HOST:PORT/?snmp=false.
+case $uri in
+  socket://*snmp=*) ;;
+  socket://*\?*) uri="$uri&snmp=false" ;;
+  socket://*/*) uri="$uri?snmp=false" ;;
+  socket://*) uri="$uri/?snmp=false" ;;
+esac
+
+opts=()
+for d in "${defaults[@]}"; do opts+=(-o "$d"); done
+lpadmin -p "$queue" -E -v "$uri" -m "zelp/zelp$model.ppd" "${opts[@]}"
+echo "queue $queue: $uri, zelp/zelp$model.ppd, ${defaults[*]}"
