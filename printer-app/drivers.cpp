@@ -20,12 +20,14 @@ const Model kModels[2] = {
 
 namespace {
 
-// The fixed lengths of the PPDs, in millimetres, and the default among them.
-constexpr int kLengthsMm[] = {80, 100, 150, 200, 297, 500, 1000};
-constexpr int kDefaultLengthMm = 200;
-// Custom lengths: from a short slip to the longest fixed length.
-constexpr int kMinLengthMm = 20;
-constexpr int kMaxLengthMm = 1000;
+// The PPDs' lengths in millimetres: their fixed ones, and the paper size
+// they start with, 3 m long so that any usual receipt is one page (blank
+// rows at both ends of a page are not printed).
+constexpr int kLengthsMm[] = {80, 100, 150, 200, 297, 500, 1000, 3000};
+constexpr int kDefaultLengthMm = 3000;
+// Custom lengths: the PPDs' range.
+constexpr int kMinLengthMm = 5;
+constexpr int kMaxLengthMm = 5000;
 
 // PWG names of a model's media: the fixed lengths, then the custom range.
 std::vector<std::string> MakeMediaNames(const Model& model) {

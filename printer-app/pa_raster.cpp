@@ -88,7 +88,16 @@ struct RasterJob {
     bool printLines = false;  // its lines go to the core
     LineFit fit;
     std::vector<unsigned char> line;
+    // The job's copies of the page: its header and lines, kept while the
+    // first copy prints.
+    int copies = 1;
+    cups_page_header2_t header{};
+    std::vector<unsigned char> held;
+    bool holding = false;
 };
+
+// Lines kept for the copies of one page at most; a larger page prints once.
+constexpr size_t kMaxHeldBytes = size_t{512} << 20;
 
 bool WriteToDevice(void* context, const unsigned char* bytes, size_t count) {
     auto* state = static_cast<RasterJob*>(context);
@@ -168,9 +177,11 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*
     // Once the core has stopped (a cancelled job), pages pass unprinted.
     if (state->stopped) return true;
 
-    const cups_page_header2_t header =
-        FitPageHeader(options->header, state->model->headDots, options->copies, &state->fit);
-    switch (ZelpStartPage(state->core, header)) {
+    state->header = FitPageHeader(options->header, state->model->headDots, &state->fit);
+    state->copies = options->copies > 1 ? options->copies : 1;
+    state->held.clear();
+    state->holding = state->copies > 1;
+    switch (ZelpStartPage(state->core, state->header)) {
         case ZelpPageAction::kPrint:
             state->pageOpen = true;
             state->printLines = true;
@@ -194,6 +205,16 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t
     if (state == nullptr) return false;
     if (!state->printLines) return true;
     FitLine(state->fit, line, state->line.data());
+    if (state->holding) {
+        if (state->held.size() + state->line.size() <= kMaxHeldBytes) {
+            state->held.insert(state->held.end(), state->line.begin(), state->line.end());
+        } else {
+            papplLogJob(job, PAPPL_LOGLEVEL_WARN, "The page is too large to keep for its copies; it prints once.");
+            state->holding = false;
+            state->copies = 1;
+            std::vector<unsigned char>().swap(state->held);
+        }
+    }
     if (!ZelpPageLines(state->core, state->line.data(), 1)) {
         state->printLines = false;
         state->stopped = true;
@@ -209,6 +230,21 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* 
     state->pageOpen = false;
     state->printLines = false;
     if (!ZelpEndPage(state->core)) state->stopped = true;
+    // The further copies, each a page of its own.
+    const uint32_t rows = state->fit.keptBytes > 0 ? static_cast<uint32_t>(state->held.size() / state->fit.keptBytes) : 0;
+    for (int copy = 2; copy <= state->copies && !state->stopped; ++copy) {
+        const ZelpPageAction action = ZelpStartPage(state->core, state->header);
+        if (action == ZelpPageAction::kStop) {
+            state->stopped = true;
+            break;
+        }
+        if (action == ZelpPageAction::kPrint && rows > 0 && !ZelpPageLines(state->core, state->held.data(), rows)) {
+            state->stopped = true;
+        }
+        if (!ZelpEndPage(state->core)) state->stopped = true;
+    }
+    std::vector<unsigned char>().swap(state->held);
+    state->holding = false;
     papplDeviceFlush(state->device);
     return true;
 }
@@ -257,7 +293,7 @@ bool PrintGreyPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t
     header.cupsBytesPerLine = width;
     header.cupsColorSpace = CUPS_CSPACE_SW;
     header.cupsColorOrder = CUPS_ORDER_CHUNKED;
-    header.NumCopies = options->copies > 0 ? static_cast<unsigned>(options->copies) : 1;
+    header.NumCopies = 1;  // the job's copies follow as pages of their own
     if (!OpenJob(job, options, device)) return false;
     papplJobSetImpressions(job, 1);
     bool ok = StartPage(job, options, device, 0);
@@ -280,8 +316,7 @@ void ResolveJobSettings(pappl_job_t* job, pappl_pr_options_t* options, const Mod
     ZelpSettingsFromValues(values, model.modelNumber, settings);
 }
 
-cups_page_header2_t FitPageHeader(const cups_page_header2_t& arriving, int headDots, int jobCopies,
-                                  LineFit* fit) {
+cups_page_header2_t FitPageHeader(const cups_page_header2_t& arriving, int headDots, LineFit* fit) {
     cups_page_header2_t header = arriving;
     *fit = LineFit{};
     fit->keptBytes = arriving.cupsBytesPerLine;
@@ -304,7 +339,6 @@ cups_page_header2_t FitPageHeader(const cups_page_header2_t& arriving, int headD
         fit->invert = true;
         header.cupsColorSpace = CUPS_CSPACE_SW;
     }
-    if (jobCopies > 1) header.NumCopies = static_cast<unsigned>(jobCopies);
     if (header.NumCopies == 0) header.NumCopies = 1;
     return header;
 }

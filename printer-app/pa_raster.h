@@ -28,12 +28,14 @@ void EndTurn(pappl_job_t* job);
 // has closed it; null when it does not come free or the job is cancelled.
 pappl_device_t* OwnDevice(pappl_job_t* job);
 
-// Sets rstartjob .. rendjob in the driver data.
+// Sets rstartjob .. rendjob in the driver data. The job's "copies" prints
+// each page that many times as pages of their own, framed and cut, as
+// CUPS hands copies to the filter; PAPPL leaves them to the driver.
 void SetRasterCallbacks(pappl_pr_driver_data_t* data);
 
 // Prints one page of 8-bit grey rows (0 black), `width` bytes each, as a
-// job of its own through the same callbacks; NumCopies from the job. The
-// caller has the printer's turn.
+// job of its own through the same callbacks, the job's copies included.
+// The caller has the printer's turn.
 bool PrintGreyPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, uint32_t width,
                    uint32_t height, const unsigned char* rows);
 
@@ -53,11 +55,8 @@ struct LineFit {
 
 // The header handed to the core for an arriving page and how its lines
 // are fitted: centred onto `headDots`, black turned into grey, no copies
-// meaning one. The job's "copies", when above one, is the page's count, as
-// the filter gets it in NumCopies from CUPS: streamed raster leaves copies
-// to the printer.
-cups_page_header2_t FitPageHeader(const cups_page_header2_t& arriving, int headDots, int jobCopies,
-                                  LineFit* fit);
+// meaning one.
+cups_page_header2_t FitPageHeader(const cups_page_header2_t& arriving, int headDots, LineFit* fit);
 
 // Applies the fit to one arriving line; `out` holds fit.keptBytes.
 void FitLine(const LineFit& fit, const unsigned char* line, unsigned char* out);

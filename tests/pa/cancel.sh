@@ -9,7 +9,6 @@ start_rawprinter "$WORK/raw" 50000
 start_pa
 add_printer slow zelp80 "socket://127.0.0.1:$RAW_PORT"
 add_printer p80 zelp80
-ppd_with_leading_blank "$ZELP_PPD_DIR/zelp80.ppd" "$WORK/zelp80.ppd"
 
 # Thirty tall pages: far more than the socket buffers hold at 50 kB/s.
 "$ZELP_RASTERWRITE" --pattern bars --width 576 --height 3000 --pages 30 -o "$WORK/long.ras" >/dev/null
@@ -46,7 +45,7 @@ rows=${SUMMARY[dot_rows]}
 ((rows > 0 && rows < 30 * 3000)) || fail "the cancelled job holds $rows dot rows of 90000"
 # After the last band: ESC @ alone (cancelled within a page, whose missing
 # rows count as blank), or the page end and ESC @ (between pages).
-load_settings "$WORK/zelp80.ppd"
+load_settings "$ZELP_PPD_DIR/zelp80.ppd"
 after=$(stream_tail_hex "$RAW_DIR/job-1.bin")
 [ "$after" = 1b40 ] || [ "$after" = "$(expected_page_end)1b40" ] ||
   fail "after the last band of the cancelled job: $after"
@@ -55,7 +54,7 @@ log "ok: cancelled after $rows of 90000 dot rows, ends with ESC @"
 # The next job prints in full, as the filter prints it.
 print_job slow "$WORK/short.pwg" image/pwg-raster after
 wait_until 60 test -e "$RAW_DIR/job-2.bin" || fail "the next job did not reach the printer in full"
-filter_bytes "$WORK/zelp80.ppd" "$WORK/short.ras" "$WORK/short.filter" ""
+filter_bytes "$ZELP_PPD_DIR/zelp80.ppd" "$WORK/short.ras" "$WORK/short.filter" ""
 same_bytes "$RAW_DIR/job-2.bin" "$WORK/short.filter" "the job after the cancelled one"
 pa_alive || fail "the Printer Application died"
 stop_pa

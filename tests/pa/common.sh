@@ -193,22 +193,6 @@ filter_bytes() {
     fail "raster_to_ZELP failed on $(basename "$2"): $(cat "$3.log")"
 }
 
-# A copy of a built PPD that offers LeadingBlank as well, when it does not
-# yet, so the filter can be given every option the Printer Application has.
-ppd_with_leading_blank() {
-  local src=$1 dst=$2
-  cp "$src" "$dst"
-  grep -q '^\*OpenUI \*LeadingBlank' "$src" && return 0
-  cat >>"$dst" <<'EOF'
-*OpenUI *LeadingBlank/Blank Space at Page Start: PickOne
-*OrderDependency: 44 AnySetup *LeadingBlank
-*DefaultLeadingBlank: 1
-*LeadingBlank 0/Print blank space at top of every page: ""
-*LeadingBlank 1/Skip blank space at top of every page: ""
-*CloseUI: *LeadingBlank
-EOF
-}
-
 # Byte-for-byte comparison with a readable failure: where they part, and
 # the commands around there.
 same_bytes() {

@@ -7,7 +7,6 @@ source "$(dirname "$0")/common.sh"
 init_work pa-defaults
 start_pa
 add_printer p80 zelp80
-ppd_with_leading_blank "$ZELP_PPD_DIR/zelp80.ppd" "$WORK/zelp80.ppd"
 page_picture receipt 576 200 "$WORK/page.pgm"
 "$ZELP_RASTERWRITE" --input "$WORK/page.pgm" -o "$WORK/page.ras" >/dev/null
 "$ZELP_PWGCONVERT" "$WORK/page.ras" "$WORK/page.pwg"
@@ -20,7 +19,7 @@ expect_job_bytes() {
   local name=$1 want_options=$2 got
   shift 2
   got=$(print_job p80 "$WORK/page.pwg" image/pwg-raster "$name" "$@")
-  filter_bytes "$WORK/zelp80.ppd" "$WORK/page.ras" "$WORK/$name.filter" "$want_options"
+  filter_bytes "$ZELP_PPD_DIR/zelp80.ppd" "$WORK/page.ras" "$WORK/$name.filter" "$want_options"
   same_bytes "$got" "$WORK/$name.filter" "$name"
   log "ok: $name prints as the filter with '$want_options'"
 }
@@ -46,7 +45,7 @@ expect_job_bytes good-job-values "Cutting=13 FeedDist=10 ImageAlgorithm=0 Logo=3
 # and options and media the driver does not offer, which are dropped.
 stop_pa
 grep -q '^zelp-cutting-default none' "$PA_DIR/state" || fail "the state file lacks zelp-cutting-default"
-grep -q '^media-col-default .*name="om_receipt-200mm_80x200mm"' "$PA_DIR/state" ||
+grep -q '^media-col-default .*name="om_receipt-3000mm_80x3000mm"' "$PA_DIR/state" ||
   fail "the state file lacks the default media: $(grep media-col "$PA_DIR/state")"
 # As an older version, or a hand, might have left it.
 sed -i -e 's/^zelp-feed-after-page-default .*/zelp-feed-after-page-default 11/' \
@@ -74,8 +73,8 @@ cat >"$WORK/media.test" <<'EOF'
   ATTR uri printer-uri $uri
   ATTR keyword requested-attributes media-default,media-ready
   STATUS successful-ok
-  EXPECT media-default WITH-VALUE "om_receipt-200mm_80x200mm"
-  EXPECT media-ready WITH-VALUE "om_receipt-200mm_80x200mm" }
+  EXPECT media-default WITH-VALUE "om_receipt-3000mm_80x3000mm"
+  EXPECT media-ready WITH-VALUE "om_receipt-3000mm_80x3000mm" }
 EOF
 ipptool -t "$(printer_uri p80)" "$WORK/media.test" >"$WORK/media.out" 2>&1 ||
   fail "the stale media came back: $(grep -E 'EXPECTED|GOT' "$WORK/media.out")"

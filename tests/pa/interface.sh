@@ -79,8 +79,7 @@ curl -sf -o /dev/null -d "session=$session&action=print-test-page" "http://local
   fail "test page from the web page"
 wait_until 30 test -s "$WORK/out/p80/Test Page.prn" || fail "the test page printed nothing"
 wait_until 30 pa jobs -d p80 | grep -q 'completed .*Test Page' || true
-ppd_with_leading_blank "$ZELP_PPD_DIR/zelp80.ppd" "$WORK/zelp80.ppd"
-load_settings "$WORK/zelp80.ppd"
+load_settings "$ZELP_PPD_DIR/zelp80.ppd"
 check_receipt "$WORK/out/p80/Test Page.prn" 72 "test page"
 
 # A picture wider than the head is scaled down to it: 1152 x 200 pixels

@@ -8,13 +8,11 @@ init_work pa-bytes
 start_pa
 add_printer p80 zelp80
 add_printer p58 zelp58
-ppd_with_leading_blank "$ZELP_PPD_DIR/zelp80.ppd" "$WORK/zelp80.ppd"
-ppd_with_leading_blank "$ZELP_PPD_DIR/zelp58.ppd" "$WORK/zelp58.ppd"
 
 # name | printer | page: pattern width height | how it arrives | IPP job attributes | PPD options
 #   arrives: plain (8-bit sGray PWG raster), black (8-bit black), copies=N
 #   (NumCopies in every header), png (a PNG picture).
-# IPP "copies" reaches the filter as NumCopies, as CUPS hands it over.
+# IPP "copies" reaches the filter as that many pages, as CUPS hands it over.
 # A page wider than the head goes to the filter as its middle, head wide.
 cases=(
   "defaults|p80|receipt 576 400|plain|pages=2|"
@@ -30,6 +28,7 @@ cases=(
   "58mm|p58|receipt 384 300|plain|zelp-cutting=job-end-full zelp-logo-top=1|Cutting=1 Logo=1"
   "58mm-wider-than-head|p58|page 576 200|plain|zelp-halftoning=threshold|ImageAlgorithm=1"
   "ipp-copies|p80|gradient 576 100|plain|pages=2 copies=3|"
+  "ipp-and-header-copies|p58|bars 384 100|copies=2|copies=2 zelp-cutting=page-end-full|Cutting=13"
   "picture|p80|receipt 300 250|png|copies=2|"
 )
 
@@ -72,7 +71,7 @@ for row in "${cases[@]}"; do
     left=$(((head_dots - width) / 2))
     pnmpad -white -left "$left" -right $((head_dots - width - left)) "$dir/page.pgm" >"$dir/filter.pgm"
     filter_page=$dir/filter.pgm
-    "$ZELP_RASTERWRITE" --input "$filter_page" --copies "$ipp_copies" -o "$dir/filter.ras" >/dev/null
+    "$ZELP_RASTERWRITE" --input "$filter_page" --pages "$ipp_copies" -o "$dir/filter.ras" >/dev/null
     got=$(print_job "$printer" "$dir/page.png" image/png "$name" "${attrs[@]}")
   else
     "$ZELP_RASTERWRITE" --input "$dir/page.pgm" --pages "$pages" -o "$dir/arriving.ras" >/dev/null ||
@@ -83,12 +82,12 @@ for row in "${cases[@]}"; do
     "$ZELP_PWGCONVERT" "${convert[@]}" "$dir/arriving.ras" "$dir/arriving.pwg" || fail "$name: zelp-pwgconvert"
     filter_copies=$copies
     ((filter_copies > 0)) || filter_copies=1
-    ((ipp_copies == 1)) || filter_copies=$ipp_copies
-    "$ZELP_RASTERWRITE" --input "$filter_page" --pages "$pages" --copies "$filter_copies" \
+    # Every page of the stream is the same page: the copies' order is moot.
+    "$ZELP_RASTERWRITE" --input "$filter_page" --pages $((pages * ipp_copies)) --copies "$filter_copies" \
       -o "$dir/filter.ras" >/dev/null || fail "$name: zelp-rasterwrite"
     got=$(print_job "$printer" "$dir/arriving.pwg" image/pwg-raster "$name" "${attrs[@]}")
   fi
-  filter_bytes "$WORK/zelp${printer#p}.ppd" "$dir/filter.ras" "$dir/filter.bin" "$ppd"
+  filter_bytes "$ZELP_PPD_DIR/zelp${printer#p}.ppd" "$dir/filter.ras" "$dir/filter.bin" "$ppd"
   same_bytes "$got" "$dir/filter.bin" "$name"
   log "ok: $name ($(stat -c %s "$got") bytes)"
 done
