@@ -197,7 +197,7 @@ void MapRowsPickColumns(const SourceView& src, CxImage& target, const SampleTabl
             for (int64_t k = 0; k < kGroup; ++k) in[k] += first;
             for (int64_t r = 0; r < rows; ++r) {
                 const int64_t at = step * r;
-                uint8_t gathered[kGroup];
+                uint8_t gathered[kGroup] = {};
                 for (int64_t k = 0; k < kGroup; ++k) gathered[k] = in[k][at];
                 memcpy(out[r] + dx, gathered, kGroup);
             }

@@ -16,7 +16,7 @@ tests=(
   libgtest-dev libbenchmark-dev valgrind
   cups cups-client cups-filters ghostscript netpbm
   clang-tidy cppcheck
-  pkg-config libpappl-dev cups-ipp-utils
+  pkg-config libpappl-dev libjpeg-dev cups-ipp-utils curl
 )
 
 case ${1:-} in

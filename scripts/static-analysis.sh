@@ -6,13 +6,14 @@ cd "$(dirname "$0")/.."
 build=${1:-build/default}
 [ -f "$build/compile_commands.json" ] || { echo "no $build/compile_commands.json: configure first" >&2; exit 2; }
 
-sources=$(git ls-files 'image/*.cpp' 'core/*.cpp' 'filter/*.cpp' 'tools/*.cpp' 'fuzz/*.cpp' 'bench/*.cpp')
+sources=$(git ls-files 'image/*.cpp' 'core/*.cpp' 'filter/*.cpp' 'printer-app/*.cpp' 'tools/*.cpp' 'fuzz/*.cpp' \
+  'bench/*.cpp')
 
 echo "=== cppcheck"
 cppcheck --quiet --error-exitcode=1 --std=c++17 --language=c++ \
   --enable=warning,performance,portability --inline-suppr \
   --suppressions-list=.cppcheck-suppressions \
-  -I image -I core -I filter -I tools/rastergen -I tools/escpos -I tools/picture $sources
+  -I image -I core -I filter -I printer-app -I tools/rastergen -I tools/escpos -I tools/picture $sources
 
 echo "=== clang-tidy"
 jobs=$(nproc 2>/dev/null || echo 2)
