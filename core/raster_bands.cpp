@@ -10,10 +10,9 @@ namespace {
 // GS v 0 m xL xH yL yH: normal mode, no doubling; width and rows filled in.
 const unsigned char kRasterBlockHeader[kBandHeaderBytes] = {0x1D, 0x76, 0x30, 0x00, 0x00, 0x00, 0x00, 0x00};
 
-}  // namespace
-
+// True when the row's `lDelta` bytes are all zero. Rows are whole 32-bit
+// words for every page bitmap; any tail goes byte by byte.
 bool RowIsBlank(const unsigned char* row, int64_t lDelta) {
-    // Rows are whole 32-bit words for every page bitmap; any tail byte by byte.
     int64_t i = 0;
     for (; i + 8 <= lDelta; i += 8) {
         uint64_t word;
@@ -25,6 +24,8 @@ bool RowIsBlank(const unsigned char* row, int64_t lDelta) {
     }
     return true;
 }
+
+}  // namespace
 
 PageBands::PageBands(ZelpOutput& out, const ZELP_Init_Setting& settings, int64_t lDelta, uint64_t copies)
     : out_(out),

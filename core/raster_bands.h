@@ -73,7 +73,4 @@ private:
 int SendPageBitmap2Printer(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t copies,
                            const unsigned char* bitmap, int64_t lDelta, int32_t cy);
 
-// True when the row's `lDelta` bytes are all zero.
-bool RowIsBlank(const unsigned char* row, int64_t lDelta);
-
 #endif

@@ -139,13 +139,6 @@ const ZelpOption* ZelpFindOptionByIppName(const char* ippName) {
     return nullptr;
 }
 
-const ZelpOption* ZelpFindOptionByPpdKeyword(const char* ppdKeyword) {
-    for (const ZelpOption& option : kZelpOptions) {
-        if (ppdKeyword != nullptr && strcmp(option.ppdKeyword, ppdKeyword) == 0) return &option;
-    }
-    return nullptr;
-}
-
 const ZelpChoice* ZelpFindChoiceByNumber(const ZelpOption& option, int32_t number) {
     for (size_t i = 0; i < option.choiceCount; ++i) {
         if (option.choices[i].number == number) return &option.choices[i];

@@ -38,9 +38,8 @@ struct ZelpOption {
 constexpr size_t kZelpOptionCount = 15;
 extern const ZelpOption kZelpOptions[kZelpOptionCount];
 
-// The option of that IPP name or PPD keyword, or null.
+// The option of that IPP name, or null.
 const ZelpOption* ZelpFindOptionByIppName(const char* ippName);
-const ZelpOption* ZelpFindOptionByPpdKeyword(const char* ppdKeyword);
 
 // The option's choice with that number, IPP keyword or IPP amount, or null
 // when the option offers none such.
