@@ -10,12 +10,6 @@ void ZelpOutput::Put(const unsigned char* bytes, size_t count) {
     if (buffer_.size() >= kDeliverBytes) Deliver();
 }
 
-void ZelpOutput::PutZeros(size_t count) {
-    if (failed_ || count == 0) return;
-    buffer_.resize(buffer_.size() + count, 0);
-    if (buffer_.size() >= kDeliverBytes) Deliver();
-}
-
 bool ZelpOutput::Deliver() {
     if (failed_) return false;
     if (buffer_.empty()) return true;

@@ -15,7 +15,6 @@ public:
     ZelpOutput(ZelpByteSink sink, ZelpMessageSink messages) : sink_(sink), messages_(messages) {}
 
     void Put(const unsigned char* bytes, size_t count);
-    void PutZeros(size_t count);
     // Hands everything gathered to the sink; false once a write has failed.
     bool Deliver();
     bool Failed() const { return failed_; }

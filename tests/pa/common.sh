@@ -170,19 +170,30 @@ print_job() {
   printf '%s\n' "$WORK/out/$printer/$name.prn"
 }
 
-# Attribute values as the printer reports them: attribute_values PRINTER NAME...
-attribute_values() {
-  local printer=$1 test=$WORK/attrs.test
-  shift
+# An ipptool file asking for some printer attributes, with what it
+# expects of them: attributes_test FILE ATTRIBUTES [EXPECT-LINE...]
+# (ATTRIBUTES comma-separated).
+attributes_test() {
+  local file=$1 attributes=$2
+  shift 2
   {
     echo '{ NAME "Get-Printer-Attributes" OPERATION Get-Printer-Attributes'
     echo 'GROUP operation-attributes-tag'
     echo 'ATTR charset attributes-charset utf-8'
     echo 'ATTR naturalLanguage attributes-natural-language en'
     echo 'ATTR uri printer-uri $uri'
-    echo "ATTR keyword requested-attributes $(IFS=,; echo "$*")"
-    echo 'STATUS successful-ok }'
-  } >"$test"
+    echo "ATTR keyword requested-attributes $attributes"
+    echo 'STATUS successful-ok'
+    printf '%s\n' "$@"
+    echo '}'
+  } >"$file"
+}
+
+# Attribute values as the printer reports them: attribute_values PRINTER NAME...
+attribute_values() {
+  local printer=$1 test=$WORK/attrs.test
+  shift
+  attributes_test "$test" "$(IFS=,; echo "$*")"
   ipptool -tv "$(printer_uri "$printer")" "$test" | sed -n 's/^ *\(zelp-[a-z-]*\) ([a-z]*) = \(.*\)$/\1=\2/p'
 }
 

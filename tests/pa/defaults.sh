@@ -65,17 +65,9 @@ expect_warning "Stored media-col-default na_letter_8.5x11in is not offered"
 ! grep -q 'na_letter\|paper-colour' "$PA_DIR/state" || fail "the mended state file still holds the bad lines"
 attribute_values p80 zelp-cutting-default zelp-feed-after-page-default zelp-beeper-default \
   zelp-cash-drawer-default zelp-halftoning-default zelp-logo-top-default >"$WORK/defaults.txt"
-cat >"$WORK/media.test" <<'EOF'
-{ NAME "media" OPERATION Get-Printer-Attributes
-  GROUP operation-attributes-tag
-  ATTR charset attributes-charset utf-8
-  ATTR naturalLanguage attributes-natural-language en
-  ATTR uri printer-uri $uri
-  ATTR keyword requested-attributes media-default,media-ready
-  STATUS successful-ok
-  EXPECT media-default WITH-VALUE "om_receipt-3000mm_80x3000mm"
-  EXPECT media-ready WITH-VALUE "om_receipt-3000mm_80x3000mm" }
-EOF
+attributes_test "$WORK/media.test" media-default,media-ready \
+  'EXPECT media-default WITH-VALUE "om_receipt-3000mm_80x3000mm"' \
+  'EXPECT media-ready WITH-VALUE "om_receipt-3000mm_80x3000mm"'
 ipptool -t "$(printer_uri p80)" "$WORK/media.test" >"$WORK/media.out" 2>&1 ||
   fail "the stale media came back: $(grep -E 'EXPECTED|GOT' "$WORK/media.out")"
 for want in zelp-cutting-default=none zelp-halftoning-default=threshold zelp-feed-after-page-default=3 \

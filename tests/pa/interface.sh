@@ -15,15 +15,7 @@ page_picture receipt 300 120 "$WORK/doc.pgm"
 pnmtopng "$WORK/doc.pgm" >"$WORK/doc.png" 2>/dev/null
 
 # printer-up-time must be above 0 for ipp-2.0.test: a second after start.
-cat >"$WORK/uptime.test" <<'EOF'
-{ NAME "up" OPERATION Get-Printer-Attributes
-  GROUP operation-attributes-tag
-  ATTR charset attributes-charset utf-8
-  ATTR naturalLanguage attributes-natural-language en
-  ATTR uri printer-uri $uri
-  ATTR keyword requested-attributes printer-up-time
-  STATUS successful-ok EXPECT printer-up-time WITH-VALUE ">0" }
-EOF
+attributes_test "$WORK/uptime.test" printer-up-time 'EXPECT printer-up-time WITH-VALUE ">0"'
 wait_until 10 ipptool -q "$(printer_uri p80)" "$WORK/uptime.test" || fail "printer-up-time stays 0"
 
 for printer in p80 p58; do
