@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Page-sized image operations, library against the plain per-pixel
 // versions in the same process: compare the ns/px counters of a pair.
 //   build/bench/bench/image_bench --benchmark_filter=Dither

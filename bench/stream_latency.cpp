@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // How soon printer bytes leave the filter while its input still arrives.
 //
 //   stream_latency FILTER PPD OPTIONS [rows-per-second] [height]

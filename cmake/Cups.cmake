@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # libcups and libcupsimage from the system (Debian: libcups2-dev, libcupsimage2-dev).
 # Debian ships no pkg-config file for them, so cups-config and the plain
 # library search are the way in.

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # A test suite needs targets made elsewhere in the tree: a missing one stops
 # the configure, so that a renamed target never quietly drops a suite.
 function(zelp_require_targets suite)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Every printer byte apart from the page raster comes from these tables.
 #include "zelp_commands.h"
 

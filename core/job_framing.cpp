@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The sequences sent at job start, page start, page end and job end.
 #include <array>
 #include <cstring>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The bound every buffer of a page is held to, decided from its header
 // before anything of the page is sent, so that no stream, however small,
 // can claim gigabytes.

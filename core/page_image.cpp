@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // One turned page: raster lines in, a 1-bit page bitmap out to the printer.
 #include "page_image.h"
 

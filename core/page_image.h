@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The whole-page route: a page gathered line by line into one page image,
 // then turned, reduced to grey and to two levels by the image library and
 // sent at its end. Turned pages take it: a turn needs every line first.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The streaming route for pages that are not turned: each line becomes a
 // grey row, then a row of dots, as soon as it arrives (error diffusion
 // decides a row once the row below has come), and goes on to the bands.

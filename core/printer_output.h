@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The printer bytes of one job on their way to the front end's sink:
 // gathered in a buffer and handed over in large writes, before the call
 // that made them returns. A failed write ends the job's output for good.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The rows of one page on their way out as GS v 0 raster blocks of at most
 // 24 dot rows. Rows come in page order as they become final; blank rows at
 // the top (LeadingBlank) and at the end (BlankSpace) are held back and

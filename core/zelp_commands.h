@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The printer's command set (ESC/POS plus the vendor black-mark family) and
 // the four framing operations that wrap the job and every page.
 #ifndef ZELP_FILTER_COMMANDS_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The page core: one print job, turned into printer bytes page by page and
 // line by line as its raster arrives. Front ends (the CUPS filter, the
 // Printer Application) read their own input and feed it here; the core

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The printer options as one table, for every front end: the PPD keyword
 // and settings field the filter reads, and the readable name and values
 // that the Printer Application offers over IPP. A choice number is what a

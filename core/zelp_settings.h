@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The job's printer settings: fourteen PPD options (overridden by the job's
 // option string) and the page size from the PageSize keyword.
 #ifndef ZELP_FILTER_SETTINGS_H

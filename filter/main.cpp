@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // raster_to_ZELP: CUPS raster in, ESC/POS receipt printer bytes out.
 //
 //   raster_to_ZELP job-id user title copies options [file]

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The filter's page loop: page headers and lines from the raster stream,
 // handed to the page core as they arrive.
 #ifndef ZELP_FILTER_PAGE_LOOP_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The raster stream of one job, read from a file descriptor through a
 // counting reader: many lines are asked for in one call, never more than
 // are waiting (so rows reach the printer as they arrive), and a short

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The page core driven directly, as a front end drives it: the option
 // values come from the first bytes, then each byte picks a step (start a
 // page from the header fields that follow, hand over lines in chunks of any

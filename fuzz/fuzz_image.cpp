@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The image library: random geometry and depth, CreateFromArray, then a
 // random sequence of operations and pixel and palette accesses.
 #include <cstdint>

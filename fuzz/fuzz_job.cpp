@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The whole filter job on a raster stream, read the way the filter reads
 // it (a file descriptor, block reads sized by what is waiting): the option
 // values come from the first bytes, the rest is the stream. Printer bytes

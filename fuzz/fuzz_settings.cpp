@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The PageSize keyword scanner and the option parsing: a keyword and a job
 // option string from the input, marked over a small PPD file.
 #include <unistd.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Writes the seed corpora of the fuzz targets (checked in under corpus/):
 //   make_seed_corpus <corpus-dir>
 // Job seeds: fourteen option bytes, then a small raster stream of every

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Replays corpus files through a fuzz target without libFuzzer, so that
 // any compiler and any build (sanitizers or not) can run the corpora.
 #include <cstdint>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Helpers shared by the image library's sources; not part of its interface.
 #ifndef ZELP_IMAGE_XIMADEF_H
 #define ZELP_IMAGE_XIMADEF_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Floyd-Steinberg on an 8-bit grey image, row by row through the same
 // kernel that converts pages as their rows arrive.
 #include <cstdint>

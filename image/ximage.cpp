@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The image object: creation, release, hand-over and row access.
 #include <algorithm>
 #include <cstdlib>

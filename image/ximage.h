@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // CxImage: the in-memory bitmap that renders every page of the filter.
 //
 // One heap block per image holds a copy of the 76-byte bitmap header, the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Attribute getters and the resolution setters.
 #include <cmath>
 #include <cstdint>

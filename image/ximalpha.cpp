@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The alpha plane: one byte per pixel, rows of `width` bytes, no padding.
 #include <cstdlib>
 #include <cstring>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Palette, grey palette, nearest palette entry and pixel access.
 #include <algorithm>
 #include <cstring>

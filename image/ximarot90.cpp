@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Turns whose sampling separates into a column table and a row table
 // (90, 180 and 270 degrees): whole rows and cache-sized bands instead of a
 // floating-point mapping and two checked accessors per pixel. The tables

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Row-at-a-time grey, threshold and Floyd-Steinberg.
 //
 // Floyd-Steinberg gives every pixel the same clamped additions, in the same

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The image library's grey and two-level conversions one row at a time, for
 // pictures that are converted while their rows arrive. Each gives exactly
 // the levels and decisions of the whole-image operation: GrayScale of a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The two printer models and what PAPPL needs to know of them: driver
 // list, driver data and attributes, matching of IEEE 1284 device IDs.
 #ifndef ZELP_PA_DRIVERS_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The printer options as IPP attributes: what the printer offers
 // ("zelp-cutting-supported", "zelp-cutting-default") and how a job's value
 // or a stored default becomes a choice number of the shared option table.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // zelp-printer-app: a Printer Application for ZELP ESC/POS receipt
 // printers. PAPPL's main loop with its standard sub-commands; printing
 // goes through the same page core as the CUPS filter raster_to_ZELP.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // What the printer does besides printing jobs through PAPPL's raster path:
 // identify (the beeper), the test page, and pictures at their natural size.
 #ifndef ZELP_PA_ACTIONS_H

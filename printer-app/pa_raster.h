@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Printing through the page core: PAPPL's raster callbacks, and the same
 // path for pages that this program lays out itself (pictures, test page).
 #ifndef ZELP_PA_RASTER_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The PAPPL system of this program: listeners, log, spool and state file,
 // web interface texts, and the check of what a state file brings back.
 #ifndef ZELP_PA_SYSTEM_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The printer's "Receipt Options" web page: the options under their labels
 // and choice texts, set as the printer's defaults.
 #ifndef ZELP_PA_WEB_H

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # Adds a CUPS queue for a ZELP receipt printer, set up for receipts:
 #
 #   scripts/add-queue.sh QUEUE DEVICE-URI [80|58]

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # From a fresh Debian 12 machine to a printed receipt: installs what the build
 # needs, builds the driver alone (the driver preset: no tests, no benchmarks),
 # draws the sample receipt into CUPS raster, runs raster_to_ZELP on it with

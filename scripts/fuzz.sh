@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # Runs one libFuzzer target under AddressSanitizer and UBSan.
 #   scripts/fuzz.sh job|core|image|settings [seconds]
 # New findings land in build/fuzz/findings/<target>/; the checked-in corpus

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # Installs the Debian 12 packages a task needs, only those that are
 # missing. Needs root (or sudo) when something has to be installed.
 #

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # cppcheck and clang-tidy over our own sources; any report fails the run.
 #   scripts/static-analysis.sh [build-dir with compile_commands.json]
 set -euo pipefail

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # Sets the machine up and runs every test: the optimised build and the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, each through CTest.
 # cppcheck and clang-tidy look over our code first. Under CI (CI=true)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // zelp-rasterwrite: makes CUPS raster streams from pictures or built-in
 // patterns, for tests, the demo and the benchmarks; and counts the commands
 // in a printer byte stream.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The line-fed core: however a front end cuts a page into line chunks, and
 // however many jobs run at once, a job's bytes are the same; a printer that
 // stops taking bytes ends the job.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # Cancellation through the scheduler: a long raster job goes to a slow
 # printer and is cancelled with `cancel` while it prints. The scheduler's
 # SIGTERM must end it through the filter's own path: the page in progress

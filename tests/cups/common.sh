@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # Shared parts of the end-to-end tests with the real CUPS. Sourced by the
 # test scripts, which CTest starts with these variables set:
 #   ZELP_FILTER      the built raster_to_ZELP

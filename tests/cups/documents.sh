@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # Documents a shop prints, through the real chain with the shipped PPDs:
 # once through cupsfilter, once with lp through a private cupsd whose queues
 # scripts/add-queue.sh made, as README.md says. The printer bytes are

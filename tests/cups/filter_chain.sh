@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # The real filter chain: cupsfilter runs CUPS's own filters (pdftopdf, then
 # gstoraster or pdftoraster) on CUPS's test page and feeds raster_to_ZELP,
 # for every bundled PPD in every colour model. The printer bytes must carry

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # cmake --install --strip into a scratch DESTDIR, with a prefix that exists
 # nowhere, as README.md says: the filter must land in CUPS's filter folder
 # with mode 0755 and without debug information, the PPDs under CUPS's model

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // zelp-paper: how much paper a printer stream takes and where the ink is on
 // it, piece by piece (a piece ends at a cut), for the end-to-end tests and
 // for measuring documents by hand.

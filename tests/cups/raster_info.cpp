@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // zelp-rasterinfo: lists the page headers of a CUPS raster stream, so the
 // end-to-end tests can see what CUPS's own filters hand to raster_to_ZELP.
 //

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // zelp-rawprinter: a raw "port 9100" printer for the end-to-end tests. It
 // listens on 127.0.0.1 and stores every byte of each connection in a file of
 // its own, so a test can compare what the scheduler sent with what it expects.

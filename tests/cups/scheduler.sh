@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # A private scheduler: our own cupsd on 127.0.0.1, queues made with lpadmin
 # from our PPDs whose device is a raw printer of the test's own. What lp
 # prints (a PDF and a PNG) must reach the printer exactly as cupsfilter

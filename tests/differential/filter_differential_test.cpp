@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The built filter against the plain page pipeline on seeded random jobs:
 // every depth, lines shorter and longer than the width needs, copies,
 // several pages, streams cut inside the last page, each rotation, both

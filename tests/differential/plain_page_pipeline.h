@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The whole page pipeline written plainly: libcups reads one line at a
 // time into a page buffer, the plain per-pixel image operations convert it,
 // and the bitmap is taken out byte by byte. What it produces is what the

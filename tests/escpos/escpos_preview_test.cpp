@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The escpos-preview program as a user runs it: a picture the right way up
 // and not inverted, and a clear failure for a malformed stream.
 #include <gtest/gtest.h>

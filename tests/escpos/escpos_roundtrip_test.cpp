@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Random page bitmaps through the filter's band writer and back through the
 // decoder must come out as they went in.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The filter's entry: arguments, input, the PPD file, the page loop's end
 // conditions, messages, exit status and cancellation.
 #include <fcntl.h>

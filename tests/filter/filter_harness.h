@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Shared pieces of the black-box tests of raster_to_ZELP: running the built
 // filter on a PPD file and a raster stream, building pages, and reading the
 // printer bytes and the trace back.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The command tables and the sequences that frame the job and every page,
 // written out here byte by byte from the printer's command set.
 #include <algorithm>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Page rendering and raster output: bands, copies, trailing blank rows,
 // every page depth with threshold and error diffusion, rotation, and the
 // pages that are not sent.

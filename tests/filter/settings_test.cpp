@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Printer settings: PPD defaults, job options over them, absent options,
 // the number read from a choice keyword, and the PageSize keyword.
 #include <algorithm>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The filter under valgrind: no memory error and no leak on three-page jobs
 // of every depth, a turned job, and a job whose pages fail to render.
 #include <functional>

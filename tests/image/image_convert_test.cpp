@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Grey-scale conversion and the fixed-level threshold.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Rotation by 90, 180 and 270 degrees: sizes, margins and every pixel.
 #include <gtest/gtest.h>
 

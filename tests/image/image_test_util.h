@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Small helpers for the image tests; they read rows directly so that checks
 // do not lean on the accessors under test.
 #ifndef ZELP_TESTS_IMAGE_TEST_UTIL_H

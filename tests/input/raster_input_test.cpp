@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Block reads of the raster stream give exactly the lines that arrived in
 // full, wherever the stream is cut, and the same bytes as line-by-line reads.
 #include <gtest/gtest.h>

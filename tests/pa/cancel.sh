@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # A job cancelled while it prints on a socket:// printer that reads slowly:
 # the job ends "canceled", the printer's bytes end with ESC @ after whole
 # pages, and the next job prints in full. While the slow printer holds its

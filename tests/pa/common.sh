@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # Shared parts of the Printer Application tests (label "pa"), on top of
 # tests/cups/common.sh (process bookkeeping, raw printer, private cupsd,
 # expected framing). CTest sets, besides that file's variables:

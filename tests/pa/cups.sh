@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # Through CUPS: a private cupsd makes a driverless queue ("lpadmin -m
 # everywhere") on the Printer Application's URI; CUPS's test page and a
 # receipt PDF printed with lp complete, and the bytes that reach the

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # Printer defaults: set with "modify -o", they reach a job that gives none;
 # a value that names no choice (in a job, set as a default, or written into
 # the state file) prints as the default it replaces, with a warning in the

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # What clients see of the server: IPP conformance (ipptool's own tests),
 # the printer options by name, driver matching by device ID, the printer
 # actions (identify beeps, the test page prints a receipt) and the web

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // zelp-pwgconvert: turns an 8-bit grey CUPS raster stream (as
 // zelp-rasterwrite makes it) into PWG raster, the form IPP clients send.
 //

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # The Printer Application and raster_to_ZELP print the same bytes: each row
 # of the table is one page stream, printed through the Printer Application
 # (as PWG raster, or as a PNG picture) with IPP job attributes, and through

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // What CUPS reads from the generated PPD files: the filter line, copies left
 // to CUPS, the printer options as the shared option table has them, and
 // raster headers that fit the print head for every page size.

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # cupstestppd on one PPD file; any FAIL fails the test. CUPSTESTPPD and PPD
 # come from the test's command line.
 if(NOT CUPSTESTPPD)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The library's operations against the plain per-pixel versions, on seeded
 // random images of every depth the page pipeline meets: zero tolerance.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Plain per-pixel versions of the image operations the page pipeline runs,
 // written over the library's public pixel accessors. They are the yardstick
 // that the library's own implementations must match byte for byte.

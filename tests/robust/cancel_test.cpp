@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // SIGTERM at random moments of a three-page job: the filter never dies of
 // it, and whatever it had sent is a job that either ran to its end or was
 // cancelled as the cancellation rules give.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Page headers that libcups accepts but whose fields do not add up: line
 // lengths that do not match the width, no width, depths the filter cannot
 // print, bits per colour that contradict bits per pixel, and a height far

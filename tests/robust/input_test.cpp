@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Raster input that cannot be read: files that cannot be opened, a file
 // without read permission, a directory, an endless device, and standard
 // input closed before the filter starts.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // No page may claim more memory than a buffer of 2^31 bytes: a small stream
 // that declares an enormous page ends promptly, with little memory, the
 // page refused and framed, and the job goes on with the next page.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Shared pieces of the bad-input tests of raster_to_ZELP: the printer bytes
 // a job's options frame it with, worked out from the command tables; pages
 // and their expected dots; many runs at once; a look at a running child.

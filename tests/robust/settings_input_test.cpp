@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Printer options from untrusted PPD files and option strings: keywords that
 // are not numbers, values outside every table, 32-bit extremes, PageSize
 // keywords that do not parse, PPD files that libcups refuses or only half

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // A two-page job whose stream ends early: at every byte of the sync word and
 // of both page headers, and at chosen points in each page's pixel lines.
 #include <algorithm>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Assembling the printer bytes a test expects, and saying where two byte
 // streams part.
 #ifndef ZELP_TESTS_SUPPORT_EXPECTED_BYTES_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Running a program to its end with its output streams in unnamed files, so
 // that it can be reaped with wait4 and its peak resident memory read, and so
 // that it can be started with standard input closed.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Writing small PPD files that libcups's ppdOpenFile accepts, for tests
 // that steer a filter through its printer options.
 #ifndef ZELP_TESTS_SUPPORT_PPD_WRITER_H

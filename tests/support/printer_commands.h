@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // The printer's commands as the tests expect them: one table, written out
 // by hand from the printer's command set, never taken from the filter's
 // own tables, so that a wrong entry there shows.

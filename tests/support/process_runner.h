@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Running a program as a child process with pipes on all three standard
 // streams, for black-box tests of command-line programs.
 #ifndef ZELP_TESTS_SUPPORT_PROCESS_RUNNER_H

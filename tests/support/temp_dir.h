@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // A scratch directory that lives as long as the object.
 #ifndef ZELP_TESTS_SUPPORT_TEMP_DIR_H
 #define ZELP_TESTS_SUPPORT_TEMP_DIR_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // zelp-rasterwrite's engine: depth conversion, pages, streams, and the
 // printer-output walker that the demo counts bands with.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Picture loading and saving, and the drawing helpers behind the patterns.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Streams from raster_gen read back through libcups's own reader.
 #include <gtest/gtest.h>
 

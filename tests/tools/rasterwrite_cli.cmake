@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The ZELP driver authors
+# SPDX-License-Identifier: Apache-2.0
 # Runs zelp-rasterwrite as a user would; TOOL and WORK come from the test.
 file(MAKE_DIRECTORY ${WORK})
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // escpos-preview: shows what the printer would print from a byte stream that
 // raster_to_ZELP wrote, as a PNG picture of the paper and a side log.
 #include <png.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Reading a printer byte stream, as raster_to_ZELP writes it, back into a
 // list of commands.
 //

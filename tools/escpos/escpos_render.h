@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Drawing a decoded command list as the paper that would come out of the
 // printer, plus the notes and counts that go beside the picture.
 #ifndef ZELP_TOOLS_ESCPOS_RENDER_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Drawing on pictures: rectangles, discs, a 5x7 bitmap font, and the test
 // patterns that zelp-rasterwrite offers, the sample receipt among them.
 #ifndef ZELP_TOOLS_DRAW_H

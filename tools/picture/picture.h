@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Small pictures for making test pages: grey or RGB, 8 bits a sample,
 // loaded from and saved to PNG and the netpbm formats.
 #ifndef ZELP_TOOLS_PICTURE_H

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Building CUPS raster streams for tests, the demo and the benchmarks.
 //
 // Pages are encoded with libcups's own raster writer (uncompressed), so the

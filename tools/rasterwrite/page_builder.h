@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The ZELP driver authors
+// SPDX-License-Identifier: Apache-2.0
 // Turning a picture into CUPS raster pages and streams at a chosen depth;
 // the engine of zelp-rasterwrite.
 #ifndef ZELP_TOOLS_PAGE_BUILDER_H
