@@ -10,7 +10,10 @@
 # for a network printer; 80 (the default) or 58 is the paper width in mm.
 # Runs lpadmin against the scheduler that CUPS_SERVER or client.conf names
 # (the local one unless set); needs the rights lpadmin needs (root, or a
-# member of the lpadmin group).
+# member of the lpadmin group). The PPD is the one that scheduler lists for
+# the model (lpinfo -m): lsb/usr/zelp/zelp80.ppd from the Debian package,
+# zelp/zelp80.ppd from CUPS's own model folder; when both are there, the
+# one in CUPS's own folder.
 #
 # What it sets, beyond the PPD:
 # - Queue defaults for CUPS's own text and picture filters, which read these
@@ -50,7 +53,23 @@ case $uri in
   socket://*) uri="$uri/?snmp=false" ;;
 esac
 
+# The scheduler's name for the model's PPD: where it is installed decides.
+if ! models=$(lpinfo -m 2>&1); then
+  echo "$0: lpinfo -m failed: $models" >&2
+  exit 1
+fi
+ppds=$(awk -v file="zelp$model.ppd" '$1 == file || substr($1, length($1) - length(file)) == "/" file { print $1 }' <<<"$models")
+if [ -z "$ppds" ]; then
+  echo "$0: CUPS lists no zelp$model.ppd (lpinfo -m): install the driver first" >&2
+  exit 1
+fi
+ppd=$(grep -v '^lsb/' <<<"$ppds" | head -n 1 || true)
+[ -n "$ppd" ] || ppd=$(head -n 1 <<<"$ppds")
+if [ "$(grep -c '' <<<"$ppds")" -gt 1 ]; then
+  echo "$0: CUPS lists zelp$model.ppd more than once ($(echo $ppds)); using $ppd" >&2
+fi
+
 opts=()
 for d in "${defaults[@]}"; do opts+=(-o "$d"); done
-lpadmin -p "$queue" -E -v "$uri" -m "zelp/zelp$model.ppd" "${opts[@]}"
-echo "queue $queue: $uri, zelp/zelp$model.ppd, ${defaults[*]}"
+lpadmin -p "$queue" -E -v "$uri" -m "$ppd" "${opts[@]}"
+echo "queue $queue: $uri, $ppd, ${defaults[*]}"
