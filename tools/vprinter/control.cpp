@@ -12,7 +12,7 @@ namespace zelp::vprinter {
 namespace {
 
 struct ControlCommand {
-    const char* words;  // normalised: lower case, single spaces
+    const char* words;
     const char* help;
     bool takesNumber;   // an optional number follows
     void (*run)(Printer* printer, uint64_t number, double now);
@@ -24,11 +24,11 @@ void Nothing(Printer*, uint64_t, double) {}
 const ControlCommand kCommands[] = {
     {"paper out", "the roll runs out (paper end)", false,
      [](Printer* p, uint64_t, double now) { p->PaperOut(now); }, LinkAction::None},
-    {"paper load", "[MM] a new roll (of MM mm; default the --roll-mm length)", true,
+    {"paper load", "a new roll (of MM mm; default the --roll-mm length)", true,
      [](Printer* p, uint64_t mm, double now) { p->LoadPaper(mm, now); }, LinkAction::None},
-    {"near end on", "the near-end sensor says near end", false,
+    {"near-end on", "the near-end sensor says near end", false,
      [](Printer* p, uint64_t, double now) { p->ForceNearEnd(true, now); }, LinkAction::None},
-    {"near end off", "the near-end sensor reads the roll again", false,
+    {"near-end off", "the near-end sensor reads the roll again", false,
      [](Printer* p, uint64_t, double now) { p->ForceNearEnd(false, now); }, LinkAction::None},
     {"cover open", "open the cover (printing stops)", false,
      [](Printer* p, uint64_t, double now) { p->SetCover(true, now); }, LinkAction::None},
@@ -89,11 +89,13 @@ ControlReply RunControl(const std::string& line, Printer* printer, EventLog* log
     if (words == "help") {
         reply.ok = true;
         reply.text = "ok commands:";
-        for (const ControlCommand& c : kCommands) reply.text += std::string(" '") + c.words + "'";
+        for (const ControlCommand& c : kCommands) {
+            reply.text += std::string(" '") + c.words + (c.takesNumber ? " [MM]'" : "'");
+        }
         return reply;
     }
     for (const ControlCommand& c : kCommands) {
-        const std::string name = c.words;
+        const std::string name = Normalise(c.words);
         uint64_t number = 0;
         if (words != name) {
             if (!c.takesNumber || words.compare(0, name.size() + 1, name + " ") != 0) continue;
@@ -124,9 +126,9 @@ ControlReply RunControl(const std::string& line, Printer* printer, EventLog* log
 std::string ControlHelp() {
     std::ostringstream text;
     for (const ControlCommand& c : kCommands) {
-        std::string name = c.words;
+        const std::string name = std::string(c.words) + (c.takesNumber ? " [MM]" : "");
         text << "  " << name;
-        for (size_t i = name.size(); i < 14; ++i) text << ' ';
+        for (size_t i = name.size(); i < 16; ++i) text << ' ';
         text << c.help << "\n";
     }
     return text.str();

@@ -147,7 +147,7 @@ void Printer::Realtime(const Item& item, double now) {
     switch (item.kind) {
         case ItemKind::StatusRequest: {
             auto line = log_->Event(now, "status");
-            line.Add("kind", "dle_eot").Add("n", item.n);
+            line.Add("kind", escpos::ItemId(item.kind)).Add("n", item.n);
             if (!config_.answerStatus) {
                 line.Add("unanswered", 1);
                 return;
@@ -161,7 +161,10 @@ void Printer::Realtime(const Item& item, double now) {
             log_->Event(now, "recovery").Add("n", item.n);
             return;
         case ItemKind::RealtimePulse:
-            log_->Event(now, "drawer").Add("command", "dle_dc4").Add("m", item.m).Add("t", item.t);
+            log_->Event(now, "drawer")
+                .Add("command", escpos::ItemId(item.kind))
+                .Add("m", item.m)
+                .Add("t", item.t);
             return;
         default:
             return;
@@ -181,7 +184,7 @@ void Printer::Execute(const Item& item, double now) {
         case ItemKind::SelectPeripheral:
             FlushIgnored(now);
             peripheralEnabled_ = (item.n & 1) != 0;
-            log_->Event(now, "command").Add("id", "esc_eq").Add("n", item.n);
+            log_->Event(now, "command").Add("id", escpos::ItemId(item.kind)).Add("n", item.n);
             return;
         default:
             break;
@@ -195,7 +198,7 @@ void Printer::Execute(const Item& item, double now) {
     switch (item.kind) {
         case ItemKind::AutoStatus: {
             asbMask_ = static_cast<uint8_t>(item.n & 0x0F);
-            log_->Event(now, "command").Add("id", "gs_a").Add("n", item.n);
+            log_->Event(now, "command").Add("id", escpos::ItemId(item.kind)).Add("n", item.n);
             if (asbMask_ == 0) return;
             // Enabling sends the status once, whatever changed.
             auto line = log_->Event(now, "status");
@@ -212,7 +215,7 @@ void Printer::Execute(const Item& item, double now) {
         case ItemKind::TransmitStatus: {
             uint8_t byte = 0;
             auto line = log_->Event(now, "status");
-            line.Add("kind", "gs_r").Add("n", item.n);
+            line.Add("kind", escpos::ItemId(item.kind)).Add("n", item.n);
             if (!TransmitStatusByte(item.n, State(), &byte)) {
                 line.Add("invalid", 1);
             } else if (!config_.answerStatus) {
@@ -282,7 +285,7 @@ void Printer::ExecuteCommand(const escpos::Command& command, double now) {
             return;
         case CommandKind::DrawerKick:
             log_->Event(now, "drawer")
-                .Add("command", "esc_p")
+                .Add("command", escpos::CommandId(command.kind))
                 .Add("m", command.m)
                 .Add("t1", command.t1)
                 .Add("t2", command.t2);
@@ -339,10 +342,10 @@ void Printer::FinishMotion(double now) {
     const escpos::Command& c = motionCommand_;
     switch (c.kind) {
         case CommandKind::FeedLines:
-            log_->Event(now, "feed").Add("command", "esc_d").Add("n", c.n).Add("dots", motionTotal_);
+            log_->Event(now, "feed").Add("command", escpos::CommandId(c.kind)).Add("n", c.n).Add("dots", motionTotal_);
             return;
         case CommandKind::FormFeed:
-            log_->Event(now, "feed").Add("command", "ff").Add("dots", motionTotal_);
+            log_->Event(now, "feed").Add("command", escpos::CommandId(c.kind)).Add("dots", motionTotal_);
             return;
         case CommandKind::CutOnePoint:
         case CommandKind::CutThreePoints:

@@ -466,11 +466,12 @@ void Server::Loop() {
             return fds.size() - 1;
         };
         const size_t none = static_cast<size_t>(-1);
-        size_t controlAt = control_ >= 0 ? add(control_, POLLIN) : none;
+        const size_t controlAt = control_ >= 0 ? add(control_, POLLIN) : none;
         const size_t clientsAt = fds.size();
+        const size_t clientCount = controlClients_.size();
         for (const ControlClient& c : controlClients_) add(c.fd, POLLIN);
         // One connection at a time: others wait in the backlog.
-        size_t listenAt = (listener_ >= 0 && client_ < 0) ? add(listener_, POLLIN) : none;
+        const size_t listenAt = (listener_ >= 0 && client_ < 0) ? add(listener_, POLLIN) : none;
         size_t clientAt = none;
         if (client_ >= 0) {
             clientAt = add(client_, static_cast<short>((room ? POLLIN : 0) |
@@ -494,9 +495,8 @@ void Server::Loop() {
         if (ready <= 0) continue;
         now = MonotonicNow();
 
-        if (controlAt != none && (fds[controlAt].revents & POLLIN) != 0) AcceptControl();
-        // Served back to front, so a client that leaves is erased safely.
-        const size_t clientCount = controlClients_.size();
+        // Served back to front, so a client that leaves is erased safely;
+        // one accepted now waits for the next round.
         for (size_t i = clientCount; i-- > 0;) {
             if (fds[clientsAt + i].revents == 0) continue;
             if (!ServeControl(&controlClients_[i], now)) {
@@ -504,6 +504,7 @@ void Server::Loop() {
                 controlClients_.erase(controlClients_.begin() + static_cast<std::ptrdiff_t>(i));
             }
         }
+        if (controlAt != none && (fds[controlAt].revents & POLLIN) != 0) AcceptControl();
         // A control command may have closed what was polled.
         if (listenAt != none && listener_ >= 0 && fds[listenAt].fd == listener_ &&
             (fds[listenAt].revents & POLLIN) != 0) {

@@ -59,7 +59,7 @@ void PrintHelp() {
         "\n"
         "Control commands (through --control PATH, or one per line on the socket):\n"
         "%s"
-        "  help          list the commands\n"
+        "  help            list the commands\n"
         "The answer is 'ok' and the printer's state as key=value pairs, or 'error: ...'.\n"
         "Exit status 0; 1 when a link cannot be set up (or, as a client, when the\n"
         "answer is not 'ok'); 2 for a wrong command line. SIGTERM and SIGINT end the\n"
