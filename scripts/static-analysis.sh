@@ -15,7 +15,7 @@ echo "=== cppcheck"
 cppcheck --quiet --error-exitcode=1 --std=c++17 --language=c++ \
   --enable=warning,performance,portability --inline-suppr \
   --suppressions-list=.cppcheck-suppressions \
-  -I image -I core -I filter -I printer-app -I tools/rastergen -I tools/escpos -I tools/picture $sources
+  -I image -I core -I filter -I printer-app -I tools/rastergen -I tools/escpos -I tools/picture -I tools/vprinter $sources
 
 echo "=== clang-tidy"
 jobs=$(nproc 2>/dev/null || echo 2)

@@ -53,9 +53,11 @@ private:
     size_t Left() const { return size_ - pos_; }
     uint8_t At(size_t i) const { return data_[pos_ + i]; }
 
-    // True when `need` bytes are there; otherwise names the shortfall.
+    // True when `need` bytes are there; otherwise names the shortfall and
+    // keeps the count for readers fed piece by piece.
     bool Have(size_t need, const char* name, std::string* error) const {
         if (Left() >= need) return true;
+        need_ = need;
         *error = std::string("truncated ") + name + " (needs " + std::to_string(need) +
                  " bytes, " + std::to_string(Left()) + " left)";
         return false;
@@ -175,6 +177,10 @@ private:
         c->dataSize = static_cast<size_t>(c->widthBytes) * c->rows;
         const size_t left = Left() - kBandHeaderSize;
         if (c->dataSize > left) {
+            // The header is whole: say how long the block is, so a reader
+            // fed piece by piece can take the rows as they come.
+            c->size = kBandHeaderSize + c->dataSize;
+            need_ = c->size;
             *error = "truncated GS v 0 block (" + std::to_string(c->widthBytes) + " bytes x " +
                      std::to_string(c->rows) + " rows needs " + std::to_string(c->dataSize) +
                      " data bytes, " + std::to_string(left) + " left)";
@@ -249,9 +255,33 @@ private:
         return true;
     }
 
+public:
+    // The first command only, telling a short stream from a wrong one.
+    DecodeStep First() {
+        DecodeStep step;
+        step.command.offset = 0;
+        if (size_ == 0) {
+            step.status = StepStatus::NeedMore;
+            step.needed = 1;
+            return step;
+        }
+        if (DecodeOne(&step.command, &step.error)) {
+            step.status = StepStatus::Complete;
+        } else if (need_ > size_) {
+            step.status = StepStatus::NeedMore;
+            step.needed = need_;
+        } else {
+            step.status = StepStatus::Unknown;
+        }
+        return step;
+    }
+
+private:
     const uint8_t* data_;
     size_t size_;
     size_t pos_ = 0;
+    // Bytes the command being read needs, set when they are not all there.
+    mutable size_t need_ = 0;
 };
 
 }  // namespace
@@ -314,6 +344,11 @@ const char* CommandId(CommandKind kind) {
 DecodeResult Decode(const uint8_t* data, size_t size) {
     if (data == nullptr) size = 0;
     return Reader(data, size).Run();
+}
+
+DecodeStep DecodeFirst(const uint8_t* data, size_t size) {
+    if (data == nullptr) size = 0;
+    return Reader(data, size).First();
 }
 
 std::string FormatCommand(const Command& c) {

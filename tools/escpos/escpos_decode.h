@@ -89,6 +89,29 @@ DecodeResult Decode(const uint8_t* data, size_t size);
 // parameters, e.g. "000123 GS v 0 m=0 width=72 bytes rows=24".
 std::string FormatCommand(const Command& command);
 
+// Reading a stream that arrives piece by piece, as a printer's receive side
+// does: the first command of what has come so far.
+enum class StepStatus {
+    Complete,  // `command` is whole; it takes command.size bytes
+    NeedMore,  // the bytes so far begin a command that goes on
+    Unknown,   // no command of the list begins this way
+};
+
+struct DecodeStep {
+    StepStatus status = StepStatus::Unknown;
+    // Complete: the command. NeedMore: what is known of it; a GS v 0 block
+    // whose header is whole has its kind, m, widthBytes, rows, dataSize and
+    // size (header and rows) set, so that the rows can be taken as they come.
+    Command command;
+    // NeedMore: bytes the command needs as far as the bytes so far tell,
+    // more than were given.
+    size_t needed = 0;
+    std::string error;  // Unknown: what was wrong
+};
+
+// Decodes the command at the start of `size` bytes at `data`.
+DecodeStep DecodeFirst(const uint8_t* data, size_t size);
+
 }  // namespace zelp::escpos
 
 #endif

@@ -212,6 +212,10 @@ void DrawLogoBox(Picture* picture, const Command& c, size_t top) {
 
 }  // namespace
 
+size_t PaperRows(const Command& command, uint32_t* lineSpacing) {
+    return Height(command, lineSpacing);
+}
+
 size_t TextWidth(const std::string& text, size_t scale) {
     if (text.empty()) return 0;
     return (text.size() * (kGlyphWidth + 1) - 1) * scale;

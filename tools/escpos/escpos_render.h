@@ -63,6 +63,11 @@ struct Preview {
 // picture would exceed kMaxPictureBytes.
 bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::string* error);
 
+// Dot rows of paper `command` takes in the picture. ESC 3 n, ESC 2 and
+// ESC @ set `*lineSpacing`, which starts at kDefaultLineSpacingDots; ESC d n
+// feeds by it. For a printer model that pays for paper row by row.
+size_t PaperRows(const Command& command, uint32_t* lineSpacing);
+
 // Draws `text` (digits, capitals, space and a little punctuation; other
 // characters as '?') in 5x7 glyphs scaled by `scale`, the top left corner
 // of the first glyph at (x, y). Dots outside the picture are dropped.
