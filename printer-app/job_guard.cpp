@@ -41,9 +41,14 @@ struct Slot {
     int streamsWaiting = 0;         // raster streams waiting for it
 };
 
-std::mutex g_lock;
-std::condition_variable g_released;
-std::map<pappl_printer_t*, Slot> g_slots;
+// Never destroyed: PAPPL's job threads are not joined and may outlive
+// the exit of the main thread.
+struct Guard {
+    std::mutex lock;
+    std::condition_variable released;
+    std::map<pappl_printer_t*, Slot> slots;
+};
+Guard& g_guard = *new Guard;
 
 // A raster document is read from its client's connection by the client's
 // own thread, never from a spool file.
@@ -54,10 +59,10 @@ bool IsStream(pappl_job_t* job) {
 
 void Release(pappl_printer_t* printer) {
     {
-        std::lock_guard<std::mutex> hold(g_lock);
-        g_slots[printer].holder = nullptr;
+        std::lock_guard<std::mutex> hold(g_guard.lock);
+        g_guard.slots[printer].holder = nullptr;
     }
-    g_released.notify_all();
+    g_guard.released.notify_all();
 }
 
 // Starts the printer's next pending job, unless the printer went away
@@ -73,9 +78,9 @@ void StartNext(pappl_system_t* system, int printerId, pappl_printer_t* printer) 
 namespace zelp::pa {
 
 bool HoldsPrinter(pappl_job_t* job) {
-    std::lock_guard<std::mutex> hold(g_lock);
-    auto at = g_slots.find(papplJobGetPrinter(job));
-    return at != g_slots.end() && at->second.holder == job;
+    std::lock_guard<std::mutex> hold(g_guard.lock);
+    auto at = g_guard.slots.find(papplJobGetPrinter(job));
+    return at != g_guard.slots.end() && at->second.holder == job;
 }
 
 }  // namespace zelp::pa
@@ -90,8 +95,8 @@ extern "C" void* _papplJobProcess(pappl_job_t* job) {
     if (process == nullptr || IsStream(job)) return nullptr;
     bool mine = false;
     {
-        std::lock_guard<std::mutex> hold(g_lock);
-        Slot& slot = g_slots[printer];
+        std::lock_guard<std::mutex> hold(g_guard.lock);
+        Slot& slot = g_guard.slots[printer];
         // The holder starts the next job when it is done.
         if (slot.holder != nullptr || slot.streamsWaiting > 0) return nullptr;
         // Not pending: started twice, or cancelled while pending.
@@ -119,10 +124,10 @@ extern "C" void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* j
     pappl_system_t* system = papplPrinterGetSystem(printer);
     const int printerId = papplPrinterGetID(printer);
     {
-        std::unique_lock<std::mutex> hold(g_lock);
-        Slot& slot = g_slots[printer];
+        std::unique_lock<std::mutex> hold(g_guard.lock);
+        Slot& slot = g_guard.slots[printer];
         ++slot.streamsWaiting;
-        g_released.wait(hold, [&slot] { return slot.holder == nullptr; });
+        g_guard.released.wait(hold, [&slot] { return slot.holder == nullptr; });
         --slot.streamsWaiting;
         slot.holder = job;
     }

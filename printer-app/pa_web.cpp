@@ -119,14 +119,15 @@ bool ReceiptPage(pappl_client_t* client, void* context) {
 
 void AddReceiptPage(pappl_printer_t* printer, void* /*context*/) {
     const std::string path = PagePath(printer);
-    // The name lives as long as the page: for the life of the process.
+    // The name lives as long as the page: for the life of the process, past
+    // exit too, since PAPPL's threads are never joined.
     static std::mutex lock;
-    static std::list<std::string> names;
+    static auto* names = new std::list<std::string>;
     const char* name;
     {
         std::lock_guard<std::mutex> hold(lock);
-        names.emplace_back(papplPrinterGetName(printer));
-        name = names.back().c_str();
+        names->emplace_back(papplPrinterGetName(printer));
+        name = names->back().c_str();
     }
     papplSystemAddResourceCallback(papplPrinterGetSystem(printer), path.c_str(), "text/html", ReceiptPage,
                                    const_cast<char*>(name));
