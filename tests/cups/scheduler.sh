@@ -66,9 +66,8 @@ jobs=(
   "zelp   $png CashDrawer=3 BMSetting=1 BMHeight=3 BMOffset=10 BMDistance=10 ImageAlgorithm=1"
   "zelp   $pdf BMSetting=2 Cutting=14 Beeper=9"
   "zelp58 $pdf"
-  "zelp   $png Darkness=3 Speed=4"
-  "zelp   $png GraphicsCommand=1"
-  "zelp   $png GraphicsCommand=2"
+  "zelp   $png Darkness=3 Speed=4 GraphicsCommand=1"
+  "zelp   $png Darkness=1 GraphicsCommand=2"
 )
 # A job of the defaults on every other model.
 for ppd in "${ZELP_PPDS[@]}"; do
@@ -98,15 +97,21 @@ for row in "${jobs[@]}"; do
   cmp -s "$got" "$want" ||
     fail "$what: the printer received $(stat -c %s "$got") bytes that differ from cupsfilter's $(stat -c %s "$want") ($(cmp "$got" "$want" 2>&1 | head -n 1))"
 
+  load_settings "$ppd" "${pairs[@]}"
   if [[ $options == *GraphicsCommand=[12]* ]]; then
-    # The same paper as the PNG with the defaults (job 2), dot for dot.
+    # The other image commands: framed as the tests' command table says,
+    # and the same paper as the PNG with the defaults (job 2), dot for dot.
+    head=$(expected_job_start)$(expected_page_start)
+    tail=$(expected_page_end)$(expected_job_end)
+    all=$(hex_of "$got")
+    [ "${all:0:${#head}}" = "$head" ] || fail "$what: begins ${all:0:${#head}}, expected $head"
+    [ "${all:$((${#all} - ${#tail}))}" = "$tail" ] || fail "$what: does not end with $tail"
     "$ZELP_PREVIEW" -o "$got.png" "$got" >/dev/null || fail "$what: escpos-preview cannot read it"
     "$ZELP_PREVIEW" -o "${received[2]}.png" "${received[2]}" >/dev/null
     cmp -s "$got.png" "${received[2]}.png" || fail "$what: the paper differs from that of GS v 0"
-    log "ok: $what: the same paper as with GS v 0"
+    log "ok: $what: framed as the table says, the same paper as with GS v 0"
     continue
   fi
-  load_settings "$ppd" "${pairs[@]}"
   check_receipt "$got" "$(ppd_width_bytes "$ppd")" "$what"
 done
 
