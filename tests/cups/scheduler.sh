@@ -71,7 +71,7 @@ jobs=(
 )
 # A job of the defaults on every other model.
 for ppd in "${ZELP_PPDS[@]}"; do
-  [ "$ppd" = "$ppd80" ] || [ "$ppd" = "$ppd58" ] || jobs+=("$(basename "$ppd" .ppd) $pdf")
+  [ "$ppd" = "$ppd80" ] || [ "$ppd" = "$ppd58" ] || jobs+=("$(basename "$ppd" .ppd) $png")
 done
 declare -A received
 n=0
