@@ -7,8 +7,10 @@
 //   zelp-drvgen TEMPLATE DRV-OUT MODELS-OUT [PPD-FILE...]
 //
 // The PPD file names given are those the build expects; any difference
-// from the model table is an error.
+// from the model table is an error. PPD files beside MODELS-OUT that no
+// model makes are removed.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <set>
@@ -36,6 +38,13 @@ std::string Points(int centipoints) {
 }
 
 int LengthCentipoints(int mm) { return (mm * 72000 + 127) / 254; }
+
+// Custom widths reach down to the whole points of the print width in
+// millimetres (204 for 72 mm): the scheduler hands a custom size on to the
+// filters in whole points.
+int MinCustomWidthCentipoints(const ZelpModel& model) {
+    return ZelpPrintWidthMm(model) * 72000 / 254 / 100 * 100;
+}
 
 std::string PrintWidthSize(const ZelpModel& model, int lengthMm) {
     return "X" + std::to_string(ZelpPrintWidthMm(model)) + "MMY" + std::to_string(lengthMm) + "MM";
@@ -94,7 +103,7 @@ std::string Models() {
             << "  PCFileName \"" << model.ppdFile << "\"\n"
             << "  Throughput " << model.pagesPerMinute << "\n"
             << "  VariablePaperSize Yes\n"
-            << "  MinSize " << Points(ZelpPrintWidthCentipoints(model) / 100 * 100) << " "
+            << "  MinSize " << Points(MinCustomWidthCentipoints(model)) << " "
             << Points(LengthCentipoints(kMinCustomLengthMm)) << "\n"
             << "  MaxSize " << Points(ZelpPrintWidthCentipoints(model)) << " "
             << Points(LengthCentipoints(kMaxCustomLengthMm)) << "\n"
@@ -118,6 +127,20 @@ std::string ModelList() {
             << "\t" << ZelpPrintWidthMm(model) << "\t" << model.modelNumber << "\t" << model.name << "\n";
     }
     return out.str();
+}
+
+// PPD files beside the model list that no model makes any more (a model
+// taken out of the table) go, so that nothing installs or tests them.
+void RemoveStalePpds(const std::string& modelList) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path folder = fs::path(modelList).parent_path();
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        if (entry.path().extension() != ".ppd") continue;
+        bool made = false;
+        for (const ZelpModel& model : kZelpModels) made = made || entry.path().filename() == model.ppdFile;
+        if (!made) fs::remove(entry.path(), error);
+    }
 }
 
 bool Write(const std::string& path, const std::string& text) {
@@ -164,5 +187,7 @@ int main(int argc, char* argv[]) {
             drv += line + "\n";
         }
     }
-    return Write(argv[2], drv) && Write(argv[3], ModelList()) ? 0 : 1;
+    if (!Write(argv[2], drv) || !Write(argv[3], ModelList())) return 1;
+    RemoveStalePpds(argv[3]);
+    return 0;
 }
