@@ -96,7 +96,8 @@ std::string Models() {
         const std::string paper = Points(ZelpPaperWidthCentipoints(model));
         const std::string length = Points(LengthCentipoints(kPaperLengthMm));
         const std::string margin = Points(ZelpSideMarginCentipoints(model));
-        const std::string size = "<</PageSize[" + paper + " " + length + "]/ImagingBBox null>>setpagedevice";
+        std::string size = "<</PageSize[";
+        size.append(paper).append(" ").append(length).append("]/ImagingBBox null>>setpagedevice");
         out << "{\n"
             << "  ModelName \"" << model.name << "\"\n"
             << "  ModelNumber " << model.modelNumber << "\n"
