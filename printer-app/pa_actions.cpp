@@ -120,7 +120,7 @@ void Identify(pappl_printer_t* printer, pappl_identify_actions_t /*actions*/, co
         papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Identify: the printer is busy or cannot be reached.");
         return;
     }
-    const command beep = tableEntry(beeperCommand, kBeeperCommandCount, 2);
+    const command beep = tableEntry(beeperCommand, 2);
     if (papplDeviceWrite(device, beep.bytes, static_cast<size_t>(beep.count)) < 0) {
         papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN, "Identify: writing to the printer failed.");
     }

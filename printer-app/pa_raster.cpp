@@ -246,8 +246,10 @@ void ResolveJobSettings(pappl_job_t* job, pappl_pr_options_t* options, const Mod
     // in its driver attributes.
     ipp_t* printerAttrs = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
     int32_t values[kZelpOptionCount];
+    PapplValues pappl;
+    if (options != nullptr) pappl = PapplValues{options->print_darkness, options->darkness_configured};
     ResolveOptionValues(options != nullptr ? options->num_vendor : 0, options != nullptr ? options->vendor : nullptr,
-                        printerAttrs, OptionWarnings{job, WarnJob}, values);
+                        printerAttrs, OptionWarnings{job, WarnJob}, values, nullptr, &pappl);
     ippDelete(printerAttrs);
     ZelpSettingsFromValues(values, model.modelNumber, settings);
 }

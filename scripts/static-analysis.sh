@@ -9,7 +9,7 @@ build=${1:-build/default}
 [ -f "$build/compile_commands.json" ] || { echo "no $build/compile_commands.json: configure first" >&2; exit 2; }
 
 sources=$(git ls-files 'image/*.cpp' 'core/*.cpp' 'filter/*.cpp' 'printer-app/*.cpp' 'tools/*.cpp' 'fuzz/*.cpp' \
-  'bench/*.cpp')
+  'bench/*.cpp' 'ppd/*.cpp')
 
 echo "=== cppcheck"
 cppcheck --quiet --error-exitcode=1 --std=c++17 --language=c++ \
