@@ -1,6 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The ZELP driver authors
 // SPDX-License-Identifier: Apache-2.0
 // Every printer byte apart from the page raster comes from these tables.
+#include <cstddef>
+
 #include "zelp_commands.h"
 
 namespace {
@@ -69,34 +71,36 @@ const unsigned char kLogo6[] = {0x1C, 0x70, 6, 0};
 const unsigned char kLogo7[] = {0x1C, 0x70, 7, 0};
 const unsigned char kLogo8[] = {0x1C, 0x70, 8, 0};
 
-}  // namespace
+// GS ( K pL pH fn m, fn 49: print density against the printer's standard
+// (m 252, 254: 80 and 90 %; 2, 4: 110 and 120 %).
+const unsigned char kDensity80[] = {0x1D, 0x28, 0x4B, 0x02, 0x00, 0x31, 252};
+const unsigned char kDensity90[] = {0x1D, 0x28, 0x4B, 0x02, 0x00, 0x31, 254};
+const unsigned char kDensity110[] = {0x1D, 0x28, 0x4B, 0x02, 0x00, 0x31, 2};
+const unsigned char kDensity120[] = {0x1D, 0x28, 0x4B, 0x02, 0x00, 0x31, 4};
 
-const command printerInitializeCommand = ZELP_CMD(kInit);
+// GS ( K pL pH fn m, fn 50: print speed level m, 1 the slowest.
+const unsigned char kSpeed1[] = {0x1D, 0x28, 0x4B, 0x02, 0x00, 0x32, 1};
+const unsigned char kSpeed3[] = {0x1D, 0x28, 0x4B, 0x02, 0x00, 0x32, 3};
+const unsigned char kSpeed5[] = {0x1D, 0x28, 0x4B, 0x02, 0x00, 0x32, 5};
+const unsigned char kSpeed7[] = {0x1D, 0x28, 0x4B, 0x02, 0x00, 0x32, 7};
+const unsigned char kSpeed9[] = {0x1D, 0x28, 0x4B, 0x02, 0x00, 0x32, 9};
 
-const command cutCommand[kCutCommandCount] = {
-    kNone,                    ZELP_CMD(k0EFullCut),     ZELP_CMD(k0EPartCut),
-    ZELP_CMD(kFFFullCut),     ZELP_CMD(kFFPartCut),     ZELP_CMD(kFeed4FullCut),
-    ZELP_CMD(kFeed4PartCut),  ZELP_CMD(kFeed4FullCut),  ZELP_CMD(kFeed4PartCut),
-    ZELP_CMD(kFFFullCut),     ZELP_CMD(kFFPartCut),
-};
 
-// What each Cutting mode sends after every page (modes 7 to 14).
-const command pageEndCutCommand[kCutCommandCount] = {
+const command kPageEndCuts[] = {
     kNone, kNone, kNone, kNone, kNone, kNone, kNone,
     ZELP_CMD(kFeed4FullCut),  ZELP_CMD(kFeed4PartCut),  ZELP_CMD(kFFFullCut),
     ZELP_CMD(kFFPartCut),     ZELP_CMD(k0E),            ZELP_CMD(k0E),
     ZELP_CMD(k0EFullCut),     ZELP_CMD(k0EPartCut),
 };
 
-// What each Cutting mode sends once at job end (modes 1 to 6, 11 and 12).
-const command jobEndCutCommand[kCutCommandCount] = {
+const command kJobEndCuts[] = {
     kNone,                    ZELP_CMD(k0EFullCut),     ZELP_CMD(k0EPartCut),
     ZELP_CMD(kFFFullCut),     ZELP_CMD(kFFPartCut),     ZELP_CMD(kFeed4FullCut),
     ZELP_CMD(kFeed4PartCut),  kNone, kNone, kNone, kNone,
     ZELP_CMD(kFullCut),       ZELP_CMD(kPartCut),
 };
 
-const command feedCommand[kFeedCommandCount] = {
+const command kFeeds[] = {
     kNone,               ZELP_CMD(kFeed1),    ZELP_CMD(kFeed2),    ZELP_CMD(kFeed3),
     ZELP_CMD(kFeed4),    ZELP_CMD(kFeed5),    ZELP_CMD(kFeed10),   ZELP_CMD(kFeed15),
     ZELP_CMD(kFeed20),   ZELP_CMD(kFeed25),   ZELP_CMD(kFeed30),   ZELP_CMD(kFeed60),
@@ -104,22 +108,51 @@ const command feedCommand[kFeedCommandCount] = {
     ZELP_CMD(kFeed210),  ZELP_CMD(kFeed240),  ZELP_CMD(kFeed270),  ZELP_CMD(kFeed300),
 };
 
-const command beeperCommand[kBeeperCommandCount] = {
+const command kBeeps[] = {
     kNone,             ZELP_CMD(kBeep1),  ZELP_CMD(kBeep2),  ZELP_CMD(kBeep3),  ZELP_CMD(kBeep4),
     ZELP_CMD(kBeep5),  ZELP_CMD(kBeep6),  ZELP_CMD(kBeep7),  ZELP_CMD(kBeep8),  ZELP_CMD(kBeep9),
 };
 
-const command cashDrawerCommand[kCashDrawerCommandCount] = {
-    kNone,                  ZELP_CMD(kDrawerPin2),  ZELP_CMD(kDrawerPin5),  ZELP_CMD(kDrawerBoth),
-    ZELP_CMD(kDrawerPin2),  ZELP_CMD(kDrawerPin5),  ZELP_CMD(kDrawerBoth),
+// CashDrawer 1 to 3 open at job start, 4 to 6 at job end.
+const command kJobStartDrawers[] = {
+    kNone, ZELP_CMD(kDrawerPin2), ZELP_CMD(kDrawerPin5), ZELP_CMD(kDrawerBoth),
+};
+const command kJobEndDrawers[] = {
+    kNone, kNone, kNone, kNone, ZELP_CMD(kDrawerPin2), ZELP_CMD(kDrawerPin5), ZELP_CMD(kDrawerBoth),
 };
 
-const command logoCommand[kLogoCommandCount] = {
+const command kLogos[] = {
     kNone,             ZELP_CMD(kLogo1),  ZELP_CMD(kLogo2),  ZELP_CMD(kLogo3),  ZELP_CMD(kLogo4),
     ZELP_CMD(kLogo5),  ZELP_CMD(kLogo6),  ZELP_CMD(kLogo7),  ZELP_CMD(kLogo8),
 };
 
-command tableEntry(const command* table, int count, int32_t index) {
-    if (index < 0 || index >= count) return kNone;
-    return table[index];
+const command kDensities[] = {
+    kNone, ZELP_CMD(kDensity80), ZELP_CMD(kDensity90), ZELP_CMD(kDensity110), ZELP_CMD(kDensity120),
+};
+
+const command kSpeeds[] = {
+    kNone, ZELP_CMD(kSpeed1), ZELP_CMD(kSpeed3), ZELP_CMD(kSpeed5), ZELP_CMD(kSpeed7), ZELP_CMD(kSpeed9),
+};
+
+template <size_t N>
+constexpr ZelpCommandTable Table(const command (&entries)[N]) {
+    return ZelpCommandTable{entries, static_cast<int32_t>(N)};
+}
+
+}  // namespace
+
+const command printerInitializeCommand = ZELP_CMD(kInit);
+const ZelpCommandTable pageEndCutCommand = Table(kPageEndCuts);
+const ZelpCommandTable jobEndCutCommand = Table(kJobEndCuts);
+const ZelpCommandTable feedCommand = Table(kFeeds);
+const ZelpCommandTable beeperCommand = Table(kBeeps);
+const ZelpCommandTable jobStartDrawerCommand = Table(kJobStartDrawers);
+const ZelpCommandTable jobEndDrawerCommand = Table(kJobEndDrawers);
+const ZelpCommandTable logoCommand = Table(kLogos);
+const ZelpCommandTable densityCommand = Table(kDensities);
+const ZelpCommandTable speedCommand = Table(kSpeeds);
+
+command tableEntry(const ZelpCommandTable& table, int32_t index) {
+    if (index < 0 || index >= table.count) return kNone;
+    return table.entries[index];
 }

@@ -1,10 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The ZELP driver authors
 // SPDX-License-Identifier: Apache-2.0
 // The sequences sent at job start, page start, page end and job end.
+#include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "zelp_commands.h"
+#include "zelp_options.h"
 
 namespace {
 
@@ -50,27 +52,50 @@ int BuildBlackMarkSetup(const ZELP_Init_Setting& settings, unsigned char* out) {
     return static_cast<int>(p - out);
 }
 
-void jobSetup(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled) {
-    if (canceled) return;
-    outputCommand(out, printerInitializeCommand);
-    outputCommand(out, tableEntry(feedCommand, kFeedCommandCount, settings.FeedDist_B));
-    if (settings.CashDrawer <= 3) {
-        outputCommand(out, tableEntry(cashDrawerCommand, kCashDrawerCommandCount, settings.CashDrawer));
+namespace {
+
+// What every option sends at `point`, in the order the table gives.
+void SendOptions(ZelpOutput& out, const ZELP_Init_Setting& settings, ZelpFramingPoint point) {
+    struct Due {
+        const ZelpOption* option;
+        const ZelpSend* send;
+    };
+    std::array<Due, kZelpOptionCount * kZelpMaxSends> due{};
+    size_t count = 0;
+    for (const ZelpOption& option : kZelpOptions) {
+        for (size_t i = 0; i < option.sendCount; ++i) {
+            if (option.sends[i].point == point) due[count++] = Due{&option, &option.sends[i]};
+        }
+    }
+    std::stable_sort(due.begin(), due.begin() + static_cast<std::ptrdiff_t>(count),
+                     [](const Due& a, const Due& b) { return a.send->order < b.send->order; });
+    for (size_t i = 0; i < count; ++i) {
+        const ZelpSend& send = *due[i].send;
+        if (send.build != nullptr) {
+            std::array<unsigned char, kBlackMarkMaxBytes> work{};
+            const int bytes = send.build(settings, work.data());
+            outputCommand(out, command{bytes, work.data()});
+        } else {
+            outputCommand(out, tableEntry(*send.table, settings.*(due[i].option->field)));
+        }
     }
 }
 
+}  // namespace
+
+void jobSetup(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled) {
+    if (canceled) return;
+    outputCommand(out, printerInitializeCommand);
+    SendOptions(out, settings, ZelpFramingPoint::kJobStart);
+}
+
 void ZelpPageSetup(ZelpOutput& out, const ZELP_Init_Setting& settings) {
-    std::array<unsigned char, 256> work{};
-    const int count = BuildBlackMarkSetup(settings, work.data());
-    outputCommand(out, command{count, work.data()});
-    outputCommand(out, tableEntry(logoCommand, kLogoCommandCount, settings.Logo));
+    SendOptions(out, settings, ZelpFramingPoint::kPageStart);
 }
 
 void endPage(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled) {
     if (canceled) return;
-    outputCommand(out, tableEntry(logoCommand, kLogoCommandCount, settings.Logo_A));
-    outputCommand(out, tableEntry(feedCommand, kFeedCommandCount, settings.FeedDist));
-    outputCommand(out, tableEntry(pageEndCutCommand, kCutCommandCount, settings.Cutting));
+    SendOptions(out, settings, ZelpFramingPoint::kPageEnd);
 }
 
 void endJob(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled) {
@@ -79,9 +104,5 @@ void endJob(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled) {
         outputCommand(out, printerInitializeCommand);
         return;
     }
-    outputCommand(out, tableEntry(beeperCommand, kBeeperCommandCount, settings.Beeper));
-    if (settings.CashDrawer >= 4) {
-        outputCommand(out, tableEntry(cashDrawerCommand, kCashDrawerCommandCount, settings.CashDrawer));
-    }
-    outputCommand(out, tableEntry(jobEndCutCommand, kCutCommandCount, settings.Cutting));
+    SendOptions(out, settings, ZelpFramingPoint::kJobEnd);
 }

@@ -12,6 +12,39 @@ namespace {
 // GS v 0 m xL xH yL yH: normal mode, no doubling; width and rows filled in.
 const unsigned char kRasterBlockHeader[kBandHeaderBytes] = {0x1D, 0x76, 0x30, 0x00, 0x00, 0x00, 0x00, 0x00};
 
+// The other image commands name the width in dots, 16 bits: rows are cut
+// to the whole bytes that fit (65,528 dots, far wider than any head).
+constexpr int64_t kMaxDotCountBytes = 0xFFFF / 8;
+
+// ESC 3 n: line spacing n dots; ESC * 33 nL nH: 24-dot double-density bit
+// image of nL + 256 nH columns, 3 bytes each, top dot in bit 7; LF prints
+// the line and feeds the line spacing; ESC 2 brings the default spacing
+// back for the feeds of the page end.
+constexpr unsigned char kLineSpacing[] = {0x1B, 0x33};
+constexpr unsigned char kBitImage24[] = {0x1B, 0x2A, 33};
+constexpr unsigned char kLineFeed = 0x0A;
+constexpr unsigned char kDefaultLineSpacing[] = {0x1B, 0x32};
+constexpr int kColumnDots = 24;
+
+// GS ( L pL pH m fn a bx by c xL xH yL yH: store raster graphics (m 48,
+// fn 112, monochrome, no enlargement, colour 1); GS ( L 2 0 48 50 prints
+// what is stored and feeds its height. pL pH count from m: the 10 bytes up
+// to yH and the rows.
+constexpr unsigned char kGraphicsStore[] = {0x1D, 0x28, 0x4C};
+constexpr unsigned char kGraphicsStoreParams[] = {48, 112, 48, 1, 1, 49};
+constexpr unsigned char kGraphicsPrint[] = {0x1D, 0x28, 0x4C, 0x02, 0x00, 48, 50};
+constexpr int64_t kGraphicsParamBytes = 10;
+constexpr int64_t kMaxGraphicsLength = 0xFFFF;
+
+void Append(std::vector<unsigned char>& to, const unsigned char* bytes, size_t count) {
+    to.insert(to.end(), bytes, bytes + count);
+}
+
+void AppendWord(std::vector<unsigned char>& to, int64_t value) {
+    to.push_back(static_cast<unsigned char>(value % 256));
+    to.push_back(static_cast<unsigned char>((value / 256) % 256));
+}
+
 // True when the row's `lDelta` bytes are all zero. Rows are whole 32-bit
 // words for every page bitmap; any tail goes byte by byte.
 bool RowIsBlank(const unsigned char* row, int64_t lDelta) {
@@ -35,6 +68,7 @@ PageBands::PageBands(ZelpOutput& out, const ZELP_Init_Setting& settings, int64_t
       copies_(copies),
       skipEnd_(settings.BlankSpace != 0),
       skipStart_(settings.LeadingBlank > 0),
+      imageCommand_(settings.GraphicsCommand),
       band_(static_cast<size_t>(lDelta * kBandRows)) {}
 
 void PageBands::Row(const unsigned char* row) {
@@ -108,6 +142,13 @@ void PageBands::PutBlank(uint64_t count) {
 
 void PageBands::EmitBand() {
     if (bandRows_ == 0) return;
+    if (imageCommand_ == 1 || imageCommand_ == 2) {
+        if (imageCommand_ == 1) EmitColumns();
+        if (imageCommand_ == 2) EmitGraphics();
+        out_.Put(encoded_.data(), encoded_.size());
+        bandRows_ = 0;
+        return;
+    }
     unsigned char header[kBandHeaderBytes];
     memcpy(header, kRasterBlockHeader, sizeof header);
     header[4] = static_cast<unsigned char>(lDelta_ % 256);
@@ -116,6 +157,51 @@ void PageBands::EmitBand() {
     out_.Put(header, sizeof header);
     out_.Put(band_.data(), static_cast<size_t>(bandRows_ * lDelta_));
     bandRows_ = 0;
+}
+
+// The block as one line of 24-dot columns, its rows at the top and blank
+// below; the line spacing is the block's rows, so the next block starts
+// right under them.
+void PageBands::EmitColumns() {
+    const int64_t width = lDelta_ < kMaxDotCountBytes ? lDelta_ : kMaxDotCountBytes;
+    const int64_t dots = width * 8;
+    encoded_.clear();
+    Append(encoded_, kLineSpacing, sizeof kLineSpacing);
+    encoded_.push_back(static_cast<unsigned char>(bandRows_));
+    Append(encoded_, kBitImage24, sizeof kBitImage24);
+    AppendWord(encoded_, dots);
+    const size_t data = encoded_.size();
+    encoded_.resize(data + static_cast<size_t>(dots) * (kColumnDots / 8), 0);
+    for (int row = 0; row < bandRows_; ++row) {
+        const unsigned char* line = &band_[static_cast<size_t>(row * lDelta_)];
+        const unsigned char bit = static_cast<unsigned char>(0x80 >> (row % 8));
+        const size_t part = static_cast<size_t>(row / 8);
+        for (int64_t x = 0; x < dots; ++x) {
+            if (line[x / 8] & (0x80 >> (x % 8))) encoded_[data + static_cast<size_t>(x) * 3 + part] |= bit;
+        }
+    }
+    encoded_.push_back(kLineFeed);
+    columnsSent_ = true;
+}
+
+// The block as graphics stored and printed; rows that would make the
+// command longer than its length field go in a block of their own.
+void PageBands::EmitGraphics() {
+    const int64_t width = lDelta_ < kMaxDotCountBytes ? lDelta_ : kMaxDotCountBytes;
+    const int64_t rowsPerBlock = (kMaxGraphicsLength - kGraphicsParamBytes) / width;
+    encoded_.clear();
+    for (int64_t first = 0; first < bandRows_; first += rowsPerBlock) {
+        const int64_t rows = bandRows_ - first < rowsPerBlock ? bandRows_ - first : rowsPerBlock;
+        Append(encoded_, kGraphicsStore, sizeof kGraphicsStore);
+        AppendWord(encoded_, kGraphicsParamBytes + rows * width);
+        Append(encoded_, kGraphicsStoreParams, sizeof kGraphicsStoreParams);
+        AppendWord(encoded_, width * 8);
+        AppendWord(encoded_, rows);
+        for (int64_t row = first; row < first + rows; ++row) {
+            Append(encoded_, &band_[static_cast<size_t>(row * lDelta_)], static_cast<size_t>(width));
+        }
+        Append(encoded_, kGraphicsPrint, sizeof kGraphicsPrint);
+    }
 }
 
 void PageBands::Finish() {
@@ -136,6 +222,7 @@ void PageBands::Finish() {
     held_ = 0;
     EmitBand();
     Replay();
+    if (columnsSent_) out_.Put(kDefaultLineSpacing, sizeof kDefaultLineSpacing);
 }
 
 void PageBands::Replay() {

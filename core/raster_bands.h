@@ -1,7 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The ZELP driver authors
 // SPDX-License-Identifier: Apache-2.0
-// The rows of one page on their way out as GS v 0 raster blocks of at most
-// 24 dot rows. Rows come in page order as they become final; blank rows at
+// The rows of one page on their way out as blocks of at most 24 dot rows,
+// in the image command the settings choose (GS v 0, ESC * or GS ( L; each
+// gives the same dots on paper). Rows come in page order as they become final; blank rows at
 // the top (LeadingBlank) and at the end (BlankSpace) are held back and
 // counted, not stored, and every other row leaves with its block. Copies
 // after the first replay what the first one sent.
@@ -45,6 +46,8 @@ private:
     void SendBlank(uint64_t count);
     void PutBlank(uint64_t count);
     void EmitBand();
+    void EmitColumns();
+    void EmitGraphics();
     void Replay();
 
     struct Segment {
@@ -57,6 +60,8 @@ private:
     uint64_t copies_;
     bool skipEnd_;    // BlankSpace: trailing blank rows are left out
     bool skipStart_;  // LeadingBlank: leading blank rows are left out
+    int32_t imageCommand_;  // GraphicsCommand
+    bool columnsSent_ = false;  // an ESC * line changed the line spacing
     int64_t rows_ = 0;         // rows seen
     int64_t firstDot_ = -1;    // page row of the first and last dotted rows
     int64_t lastDot_ = -1;
@@ -64,6 +69,7 @@ private:
     uint64_t held_ = 0;        // blank rows after the last row sent
     int64_t heldStart_ = 0;    // page row of the first of them
     std::vector<unsigned char> band_;
+    std::vector<unsigned char> encoded_;  // a block in ESC * or GS ( L
     int bandRows_ = 0;
     // What the first copy sent, for the others: blank runs counted.
     std::vector<Segment> segments_;

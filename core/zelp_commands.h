@@ -16,25 +16,31 @@ struct command {
     const unsigned char* bytes;
 };
 
-constexpr int kCutCommandCount = 16;
-constexpr int kFeedCommandCount = 32;
-constexpr int kBeeperCommandCount = 16;
-constexpr int kCashDrawerCommandCount = 16;
-constexpr int kLogoCommandCount = 16;
+// What each choice number of an option sends, the number the index.
+struct ZelpCommandTable {
+    const command* entries;
+    int32_t count;
+};
 
 extern const command printerInitializeCommand;
-extern const command cutCommand[kCutCommandCount];
-extern const command feedCommand[kFeedCommandCount];
-extern const command beeperCommand[kBeeperCommandCount];
-extern const command cashDrawerCommand[kCashDrawerCommandCount];
-extern const command logoCommand[kLogoCommandCount];
+extern const ZelpCommandTable feedCommand;     // ESC d: lines fed
+extern const ZelpCommandTable beeperCommand;   // ESC B: beeps
+extern const ZelpCommandTable logoCommand;     // FS p: stored logos
+// ESC p: drawer kicks of the CashDrawer modes that open at job start, and
+// of those that open at job end.
+extern const ZelpCommandTable jobStartDrawerCommand;
+extern const ZelpCommandTable jobEndDrawerCommand;
 // What each Cutting mode sends after every page and once at job end.
-extern const command pageEndCutCommand[kCutCommandCount];
-extern const command jobEndCutCommand[kCutCommandCount];
+extern const ZelpCommandTable pageEndCutCommand;
+extern const ZelpCommandTable jobEndCutCommand;
+// GS ( K: print density and print speed; choice 0 sends nothing, so the
+// printer keeps its own setting.
+extern const ZelpCommandTable densityCommand;
+extern const ZelpCommandTable speedCommand;
 
 // The table entry at `index`, or an empty command for an index outside it
 // (-1, the value of an option the PPD file lacks, among them).
-command tableEntry(const command* table, int count, int32_t index);
+command tableEntry(const ZelpCommandTable& table, int32_t index);
 
 // Adds the command's bytes to the job's printer output.
 inline void outputCommand(ZelpOutput& out, command cmd) {
@@ -48,7 +54,9 @@ constexpr int kBlackMarkMaxBytes = 35;
 int BuildBlackMarkSetup(const ZELP_Init_Setting& settings, unsigned char* out);
 
 // The framing sequences; `canceled` is the job's state as the caller found
-// it (the page start is sent in full whatever it is).
+// it (the page start is sent in full whatever it is). Each sends ESC @ where
+// it has to and then, in the option table's order for that point, what
+// every option sends there.
 void jobSetup(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled);
 void ZelpPageSetup(ZelpOutput& out, const ZELP_Init_Setting& settings);
 void endPage(ZelpOutput& out, const ZELP_Init_Setting& settings, bool canceled);

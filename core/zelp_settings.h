@@ -1,7 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The ZELP driver authors
 // SPDX-License-Identifier: Apache-2.0
-// The job's printer settings: fourteen PPD options (overridden by the job's
-// option string) and the page size from the PageSize keyword.
+// The job's printer settings: the PPD options of the option table
+// (zelp_options.h), overridden by the job's option string, and the page
+// size from the PageSize keyword.
 #ifndef ZELP_FILTER_SETTINGS_H
 #define ZELP_FILTER_SETTINGS_H
 
@@ -35,6 +36,9 @@ struct ZELP_Init_Setting {
     int32_t BMOffset;
     int32_t BMDistance;
     int32_t LeadingBlank;  // 1: blank dot rows at the top of a page are not sent; -1 or 0: they are
+    int32_t Darkness;
+    int32_t Speed;
+    int32_t GraphicsCommand;  // 1: ESC *, 2: GS ( L; any other value GS v 0
 };
 
 // Width and height texts of a PageSize keyword hold at most this many bytes,
@@ -122,56 +126,13 @@ inline void debugPrintSettings(const ZELP_Init_Setting* settings) {
 }
 
 // Fills the settings record from an opened PPD file with the job's options
-// marked over its defaults.
-inline void ReadSettingsFromPpd(ppd_file_t* ppd, const char* options, ZELP_Init_Setting* settings) {
-    ppdMarkDefaults(ppd);
-    cups_option_t* list = nullptr;
-    const int count = cupsParseOptions(options != nullptr ? options : "", 0, &list);
-    if (count > 0) cupsMarkOptions(ppd, count, list);
-    cupsFreeOptions(count, list);
-
-    *settings = ZELP_Init_Setting{};
-    settings->modelNumber = ppd->model_number;
-    getPageWidthPageHeight(ppd, settings);
-    settings->Cutting = getOptionChoiceIndex("Cutting", ppd);
-    settings->FeedDist_B = getOptionChoiceIndex("FeedDist_B", ppd);
-    settings->FeedDist = getOptionChoiceIndex("FeedDist", ppd);
-    settings->Beeper = getOptionChoiceIndex("Beeper", ppd);
-    settings->CashDrawer = getOptionChoiceIndex("CashDrawer", ppd);
-    settings->Logo = getOptionChoiceIndex("Logo", ppd);
-    settings->Logo_A = getOptionChoiceIndex("Logo_A", ppd);
-    settings->ImageAlgorithm = getOptionChoiceIndex("ImageAlgorithm", ppd);
-    settings->BlankSpace = getOptionChoiceIndex("BlankSpace", ppd);
-    settings->PrintRotate = getOptionChoiceIndex("PrintRotate", ppd);
-    settings->BMSetting = getOptionChoiceIndex("BMSetting", ppd);
-    settings->BMHeight = getOptionChoiceIndex("BMHeight", ppd);
-    settings->BMOffset = getOptionChoiceIndex("BMOffset", ppd);
-    settings->BMDistance = getOptionChoiceIndex("BMDistance", ppd);
-    settings->LeadingBlank = getOptionChoiceIndex("LeadingBlank", ppd);
-}
+// marked over its defaults: every option of the option table, -1 for one
+// the PPD file lacks.
+void ReadSettingsFromPpd(ppd_file_t* ppd, const char* options, ZELP_Init_Setting* settings);
 
 // Reads the job's settings from the PPD file named by $PPD. Returns 0, or 1
 // after an "ERROR: " line when there is no usable PPD file; nothing is
 // written to standard output either way.
-inline int GetPrinterSettings(const char* options, ZELP_Init_Setting* settings) {
-    *settings = ZELP_Init_Setting{};
-    const char* path = getenv("PPD");
-    if (path == nullptr || *path == '\0') {
-        fputs("ERROR: The PPD environment variable is not set; cannot read the printer options\n", stderr);
-        return 1;
-    }
-    ppd_file_t* ppd = ppdOpenFile(path);
-    if (ppd == nullptr) {
-        int line = 0;
-        const ppd_status_t status = ppdLastError(&line);
-        fprintf(stderr, "ERROR: Unable to open PPD file \"%s\" - %s on line %d\n", path,
-                ppdErrorString(status), line);
-        return 1;
-    }
-    ReadSettingsFromPpd(ppd, options, settings);
-    ppdClose(ppd);
-    debugPrintSettings(settings);
-    return 0;
-}
+int GetPrinterSettings(const char* options, ZELP_Init_Setting* settings);
 
 #endif

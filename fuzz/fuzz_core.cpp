@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "zelp_job.h"
+#include "zelp_options.h"
 #include "zelp_settings.h"
 
 namespace {
 
+// Option bytes an input starts with: one for each option the table had
+// when the input format was set.
 constexpr size_t kOptionBytes = 15;
 constexpr ZelpJobLimits kFuzzLimits{int64_t{4} << 20, 3};
 constexpr uint32_t kDepths[] = {1, 2, 4, 8, 16, 24, 32};
@@ -41,14 +44,20 @@ bool isCanceled(void* context) {
 
 void dropMessage(void*, const char*) {}
 
+// The first kOptionBytes options of the table take a byte each, as they
+// always have, so older inputs keep their meaning; options added since take
+// small values (-1 absent, then 0 to 6) from bits of those bytes.
 void settingsFromBytes(Reader& in, ZELP_Init_Setting* settings) {
-    int32_t* fields[kOptionBytes] = {
-        &settings->Cutting,    &settings->FeedDist_B,  &settings->FeedDist,  &settings->Beeper,
-        &settings->CashDrawer, &settings->Logo,        &settings->Logo_A,    &settings->ImageAlgorithm,
-        &settings->BlankSpace, &settings->PrintRotate, &settings->BMSetting, &settings->BMHeight,
-        &settings->BMOffset,   &settings->BMDistance,  &settings->LeadingBlank,
-    };
-    for (int32_t* field : fields) *field = static_cast<int8_t>(in.Byte()) % 40;
+    uint8_t bytes[kOptionBytes];
+    for (uint8_t& byte : bytes) byte = in.Byte();
+    for (size_t i = 0; i < kZelpOptionCount; ++i) {
+        int32_t& field = settings->*(kZelpOptions[i].field);
+        if (i < kOptionBytes) {
+            field = static_cast<int8_t>(bytes[i]) % 40;
+        } else {
+            field = ((bytes[i % kOptionBytes] ^ bytes[(i * 7) % kOptionBytes]) & 7) - 1;
+        }
+    }
 }
 
 cups_page_header2_t headerFrom(Reader& in) {

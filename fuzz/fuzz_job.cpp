@@ -12,25 +12,31 @@
 
 #include "page_loop.h"
 #include "zelp_job.h"
+#include "zelp_options.h"
 #include "zelp_settings.h"
 
 namespace {
 
+// Option bytes an input starts with: one for each of the table's first
+// options (LeadingBlank came later and takes bits of them).
 constexpr size_t kOptionBytes = 14;
 // Small buffers and few copies keep a run fast; the real limits are the
 // tests' business.
 constexpr ZelpJobLimits kFuzzLimits{int64_t{4} << 20, 3};
 
-// Option values from -1 (absent) up past every table's end; LeadingBlank
-// from bits the others leave alone, so older inputs keep their meaning.
+// Option values from -1 (absent) up past every table's end for the first
+// kOptionBytes options of the table; LeadingBlank and the options added
+// since from bits the others leave alone, so older inputs keep their
+// meaning.
 void settingsFromBytes(const uint8_t* bytes, ZELP_Init_Setting* settings) {
-    int32_t* fields[kOptionBytes] = {
-        &settings->Cutting,    &settings->FeedDist_B,     &settings->FeedDist,    &settings->Beeper,
-        &settings->CashDrawer, &settings->Logo,           &settings->Logo_A,      &settings->ImageAlgorithm,
-        &settings->BlankSpace, &settings->PrintRotate,    &settings->BMSetting,   &settings->BMHeight,
-        &settings->BMOffset,   &settings->BMDistance,
-    };
-    for (size_t i = 0; i < kOptionBytes; ++i) *fields[i] = static_cast<int8_t>(bytes[i]) % 40;
+    for (size_t i = 0; i < kZelpOptionCount; ++i) {
+        int32_t& field = settings->*(kZelpOptions[i].field);
+        if (i < kOptionBytes) {
+            field = static_cast<int8_t>(bytes[i]) % 40;
+        } else {
+            field = ((bytes[i % kOptionBytes] ^ bytes[(i * 7) % kOptionBytes]) & 7) - 1;
+        }
+    }
     settings->LeadingBlank = (bytes[0] ^ bytes[8]) & 1;
 }
 

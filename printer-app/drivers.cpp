@@ -15,11 +15,6 @@
 
 namespace zelp::pa {
 
-const Model kModels[2] = {
-    {"zelp80", "ZELP 80mm Receipt Printer", "MFG:ZELP;MDL:80mm Receipt Printer;CMD:ESC/POS;", 80, 576, 80},
-    {"zelp58", "ZELP 58mm Receipt Printer", "MFG:ZELP;MDL:58mm Receipt Printer;CMD:ESC/POS;", 58, 384, 58},
-};
-
 namespace {
 
 // The PPDs' lengths in millimetres: their fixed ones, and the paper size
@@ -34,7 +29,7 @@ constexpr int kMaxLengthMm = 5000;
 // PWG names of a model's media: the fixed lengths, then the custom range.
 std::vector<std::string> MakeMediaNames(const Model& model) {
     std::vector<std::string> names;
-    const std::string w = std::to_string(model.rollWidthMm);
+    const std::string w = std::to_string(model.paperWidthMm);
     for (int length : kLengthsMm) {
         const std::string l = std::to_string(length);
         names.push_back(Concat({"om_receipt-", l, "mm_", w, "x", l, "mm"}));
@@ -44,29 +39,43 @@ std::vector<std::string> MakeMediaNames(const Model& model) {
     return names;
 }
 
-const std::vector<std::string>& MediaNames(const Model& model) {
-    static const std::vector<std::string> names80 = MakeMediaNames(kModels[0]);
-    static const std::vector<std::string> names58 = MakeMediaNames(kModels[1]);
-    return &model == &kModels[0] ? names80 : names58;
-}
-
 // Left and right margins that centre the head on the roll, in hundredths
 // of a millimetre.
 int SideMargin(const Model& model) {
     const int headWidth = model.headDots * 2540 / kResolutionDpi;
-    return (model.rollWidthMm * 100 - headWidth) / 2;
+    return (model.paperWidthMm * 100 - headWidth) / 2;
 }
 
-pappl_pr_driver_t g_drivers[2] = {
-    {kModels[0].driverName, kModels[0].description, kModels[0].deviceId, nullptr},
-    {kModels[1].driverName, kModels[1].description, kModels[1].deviceId, nullptr},
-};
+std::vector<Model> MakeModels() {
+    std::vector<Model> models;
+    for (const ZelpModel& row : kZelpModels) {
+        Model model;
+        static_cast<ZelpModel&>(model) = row;
+        model.deviceId = Concat({"MFG:ZELP;MDL:", row.deviceIdModel, ";CMD:ESC/POS;"});
+        model.mediaNames = MakeMediaNames(model);
+        models.push_back(model);
+    }
+    return models;
+}
+
+// The option that PAPPL carries as print-darkness, or null.
+const ZelpOption* DarknessOption() {
+    for (const ZelpOption& option : kZelpOptions) {
+        if (option.ippRoute == ZelpIppRoute::kPrintDarkness) return &option;
+    }
+    return nullptr;
+}
 
 }  // namespace
 
+const std::vector<Model>& Models() {
+    static const std::vector<Model> models = MakeModels();
+    return models;
+}
+
 const Model* FindModel(const char* driverName) {
     if (driverName == nullptr) return nullptr;
-    for (const Model& model : kModels) {
+    for (const Model& model : Models()) {
         if (strcmp(model.driverName, driverName) == 0) return &model;
     }
     return nullptr;
@@ -77,23 +86,30 @@ const Model* ModelOfPrinter(pappl_printer_t* printer) {
 }
 
 pappl_pr_driver_t* DriverList(int* count) {
-    *count = 2;
-    return g_drivers;
+    static std::vector<pappl_pr_driver_t> drivers = [] {
+        std::vector<pappl_pr_driver_t> list;
+        for (const Model& model : Models()) {
+            list.push_back({model.driverName, model.name, model.deviceId.c_str(), nullptr});
+        }
+        return list;
+    }();
+    *count = static_cast<int>(drivers.size());
+    return drivers.data();
 }
 
 bool MediaOffered(const Model& model, const char* name) {
     if (name == nullptr) return false;
-    for (const std::string& offered : MediaNames(model)) {
+    for (const std::string& offered : model.mediaNames) {
         if (offered == name) return true;
     }
     // A custom size: the roll's width, a length within the range.
     pwg_media_t* media = pwgMediaForPWG(name);
-    return strncmp(name, "custom_", 7) == 0 && media != nullptr && media->width == model.rollWidthMm * 100 &&
+    return strncmp(name, "custom_", 7) == 0 && media != nullptr && media->width == model.paperWidthMm * 100 &&
            media->length >= kMinLengthMm * 100 && media->length <= kMaxLengthMm * 100;
 }
 
 const char* DefaultMediaName(const Model& model, char* buffer, size_t size) {
-    snprintf(buffer, size, "om_receipt-%dmm_%dx%dmm", kDefaultLengthMm, model.rollWidthMm, kDefaultLengthMm);
+    snprintf(buffer, size, "om_receipt-%dmm_%dx%dmm", kDefaultLengthMm, model.paperWidthMm, kDefaultLengthMm);
     return buffer;
 }
 
@@ -106,9 +122,9 @@ bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const ch
     SetRasterCallbacks(data);
     SetActionCallbacks(data);
 
-    snprintf(data->make_and_model, sizeof data->make_and_model, "%s", model->description);
+    snprintf(data->make_and_model, sizeof data->make_and_model, "%s", model->name);
     data->format = kPrinterFormat;
-    data->ppm = 20;
+    data->ppm = model->pagesPerMinute;
     data->kind = PAPPL_KIND_RECEIPT | PAPPL_KIND_ROLL;
     data->orient_default = IPP_ORIENT_PORTRAIT;
     data->quality_default = IPP_QUALITY_NORMAL;
@@ -129,7 +145,7 @@ bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const ch
     data->identify_default = PAPPL_IDENTIFY_ACTIONS_SOUND;
     data->tracking_supported = PAPPL_MEDIA_TRACKING_CONTINUOUS | PAPPL_MEDIA_TRACKING_MARK;
 
-    const std::vector<std::string>& media = MediaNames(*model);
+    const std::vector<std::string>& media = model->mediaNames;
     data->num_media = static_cast<int>(media.size());
     for (size_t i = 0; i < media.size(); ++i) data->media[i] = media[i].c_str();
     data->left_right = SideMargin(*model);
@@ -142,7 +158,7 @@ bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const ch
     pappl_media_col_t& ready = data->media_ready[0];
     ready = pappl_media_col_t{};
     DefaultMediaName(*model, ready.size_name, sizeof ready.size_name);
-    ready.size_width = model->rollWidthMm * 100;
+    ready.size_width = model->paperWidthMm * 100;
     ready.size_length = kDefaultLengthMm * 100;
     ready.left_margin = ready.right_margin = data->left_right;
     ready.top_margin = ready.bottom_margin = 0;
@@ -151,8 +167,17 @@ bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const ch
     snprintf(ready.type, sizeof ready.type, "%s", data->type[0]);
     data->media_default = ready;
 
+    // Darkness on PAPPL's own scale: its web page offers the choices'
+    // amounts, and the table's default is the printer's configured darkness.
+    if (const ZelpOption* darkness = DarknessOption()) {
+        data->darkness_supported = static_cast<int>(darkness->choiceCount);
+        data->darkness_configured = ZelpFindChoiceByNumber(*darkness, darkness->defaultNumber)->amount;
+        data->darkness_default = 0;
+    }
     data->num_vendor = 0;
-    for (const ZelpOption& option : kZelpOptions) data->vendor[data->num_vendor++] = option.ippName;
+    for (const ZelpOption& option : kZelpOptions) {
+        if (option.ippRoute == ZelpIppRoute::kVendor) data->vendor[data->num_vendor++] = option.ippName;
+    }
 
     if (attrs != nullptr) {
         if (*attrs == nullptr) *attrs = ippNew();
@@ -195,12 +220,8 @@ const char* AutoAddCallback(const char* /*deviceInfo*/, const char* /*deviceUri*
         }
     }
     const char* driver = nullptr;
-    if (escpos && mfg != nullptr && strcasecmp(mfg, "ZELP") == 0 && mdl != nullptr) {
-        if (strstr(mdl, "80") != nullptr) {
-            driver = kModels[0].driverName;
-        } else if (strstr(mdl, "58") != nullptr) {
-            driver = kModels[1].driverName;
-        }
+    if (escpos && mfg != nullptr && strcasecmp(mfg, "ZELP") == 0) {
+        if (const ZelpModel* model = ZelpFindModelByDeviceModel(mdl)) driver = model->driverName;
     }
     cupsFreeOptions(count, pairs);
     return driver;

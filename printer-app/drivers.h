@@ -1,31 +1,35 @@
 // SPDX-FileCopyrightText: 2026 The ZELP driver authors
 // SPDX-License-Identifier: Apache-2.0
-// The two printer models and what PAPPL needs to know of them: driver
-// list, driver data and attributes, matching of IEEE 1284 device IDs.
+// The printer models of the model table and what PAPPL needs to know of
+// them: driver list, driver data and attributes, matching of IEEE 1284
+// device IDs.
 #ifndef ZELP_PA_DRIVERS_H
 #define ZELP_PA_DRIVERS_H
 
 #include <pappl/pappl.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zelp_models.h"
 
 namespace zelp::pa {
 
-struct Model {
-    const char* driverName;   // "zelp80"
-    const char* description;  // shown by "drivers" and the web interface
-    const char* deviceId;     // IEEE 1284 device ID of the printer
-    int32_t modelNumber;      // the PPD's ModelNumber, handed to the core
-    int headDots;             // dots across the print head
-    int rollWidthMm;          // paper width; the head sits in its middle
+// A model as the Printer Application knows it: its row of the model table
+// and what is made of it for PAPPL.
+struct Model : ZelpModel {
+    std::string deviceId;                 // "MFG:ZELP;MDL:...;CMD:ESC/POS;"
+    std::vector<std::string> mediaNames;  // PWG names of its media
 };
 
-constexpr int kResolutionDpi = 203;
+constexpr int kResolutionDpi = kZelpResolutionDpi;
 
 // The printer's own language: documents in it go to the printer as they are.
 constexpr const char* kPrinterFormat = "application/vnd.zelp-escpos";
 
-extern const Model kModels[2];
+// Every model of the table, in its order.
+const std::vector<Model>& Models();
 
 // The model of a printer (its driver data's extension), or null.
 const Model* ModelOfPrinter(pappl_printer_t* printer);

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ipp_options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -47,6 +48,7 @@ std::string AttributeText(ipp_attribute_t* attr) {
 
 void AddOptionAttributes(ipp_t* attrs) {
     for (const ZelpOption& option : kZelpOptions) {
+        if (option.ippRoute != ZelpIppRoute::kVendor) continue;
         const ZelpChoice* fallback = ZelpFindChoiceByNumber(option, option.defaultNumber);
         const std::string supported = SupportedName(option);
         const std::string defaultName = DefaultName(option);
@@ -77,13 +79,20 @@ void Warn(const OptionWarnings& warnings, const std::string& text) {
 
 void ResolveOptionValues(int numJobOptions, cups_option_t* jobOptions, ipp_t* printerAttrs,
                          const OptionWarnings& warnings, int32_t values[kZelpOptionCount],
-                         ValueSource sources[kZelpOptionCount]) {
+                         ValueSource sources[kZelpOptionCount], const PapplValues* pappl) {
     for (size_t i = 0; i < kZelpOptionCount; ++i) {
         const ZelpOption& option = kZelpOptions[i];
         ValueSource source = ValueSource::kTableDefault;
         const ZelpChoice* choice = nullptr;
 
-        if (const char* given = cupsGetOption(option.ippName, numJobOptions, jobOptions)) {
+        if (option.ippRoute == ZelpIppRoute::kPrintDarkness) {
+            // PAPPL has checked the range and taken the printer's default.
+            if (pappl != nullptr) {
+                const int darkness = std::clamp(pappl->darknessConfigured + pappl->printDarkness, 0, 100);
+                choice = ZelpNearestChoice(option, darkness);
+                source = ValueSource::kJob;
+            }
+        } else if (const char* given = cupsGetOption(option.ippName, numJobOptions, jobOptions)) {
             choice = ChoiceFromText(option, given);
             if (choice != nullptr) {
                 source = ValueSource::kJob;
@@ -93,7 +102,7 @@ void ResolveOptionValues(int numJobOptions, cups_option_t* jobOptions, ipp_t* pr
                                        " is not offered; the printer default is used."}));
             }
         }
-        if (choice == nullptr && printerAttrs != nullptr) {
+        if (choice == nullptr && printerAttrs != nullptr && option.ippRoute == ZelpIppRoute::kVendor) {
             const std::string name = DefaultName(option);
             if (ipp_attribute_t* attr = ippFindAttribute(printerAttrs, name.c_str(), IPP_TAG_ZERO)) {
                 const std::string text = AttributeText(attr);

@@ -42,7 +42,8 @@ std::string ChoiceText(const ZelpOption& option, const ZelpChoice& choice);
 // attribute holds anything but one keyword, name, text or integer.
 std::string AttributeText(ipp_attribute_t* attr);
 
-// Adds "-supported" and "-default" (the table's default) of every option.
+// Adds "-supported" and "-default" (the table's default) of every option
+// that is a vendor attribute of ours.
 void AddOptionAttributes(ipp_t* attrs);
 
 // Where a job's value of one option came from.
@@ -54,12 +55,22 @@ struct OptionWarnings {
     void (*warn)(void* context, const char* text);
 };
 
+// What PAPPL hands over of its own attributes that options of ours ride
+// on: print-darkness (-100 to 100, the job's or the printer's default)
+// over printer-darkness-configured (0 to 100).
+struct PapplValues {
+    int printDarkness = 0;
+    int darknessConfigured = 50;
+};
+
 // The job's choice numbers in table order: the job's own value, else the
 // printer's default, else the table's default. A value that names no
-// choice is skipped with a warning. `printerAttrs` may be null.
+// choice is skipped with a warning. `printerAttrs` may be null. An option
+// that rides on print-darkness takes the choice nearest the configured
+// darkness moved by the job's, from `pappl` (the table's default without).
 void ResolveOptionValues(int numJobOptions, cups_option_t* jobOptions, ipp_t* printerAttrs,
                          const OptionWarnings& warnings, int32_t values[kZelpOptionCount],
-                         ValueSource sources[kZelpOptionCount] = nullptr);
+                         ValueSource sources[kZelpOptionCount] = nullptr, const PapplValues* pappl = nullptr);
 
 }  // namespace zelp::pa
 

@@ -26,20 +26,15 @@ namespace {
 // for them and the decoded picture must stay small.
 constexpr uint64_t kMaxPicturePixels = uint64_t{1} << 26;
 
-// Prints a spooled document in the printer's turn (see TakeTurn); the
-// second start of a job leaves the printing to the first.
+// Prints a spooled document on the device PAPPL opened for the job.
 template <typename Print>
-bool PrintInTurn(pappl_job_t* job, pappl_device_t* device, Print print) {
-    const Turn turn = TakeTurn(job);
-    if (turn == Turn::kDuplicate) return true;
-    pappl_device_t* use = turn == Turn::kWaited ? OwnDevice(job) : device;
-    bool ok = false;
-    if (use != nullptr) {
-        ok = print(job, use);
-        if (use != device) papplPrinterCloseDevice(papplJobGetPrinter(job));
+bool PrintSpooled(pappl_job_t* job, pappl_device_t* device, Print print) {
+    WarnUnguarded(job);
+    if (device == nullptr) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The printer could not be opened.");
+        return false;
     }
-    EndTurn(job);
-    return ok;
+    return print(job, device);
 }
 
 bool ReadWholeFile(const char* path, std::string* bytes) {
@@ -125,7 +120,7 @@ void Identify(pappl_printer_t* printer, pappl_identify_actions_t /*actions*/, co
         papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Identify: the printer is busy or cannot be reached.");
         return;
     }
-    const command beep = tableEntry(beeperCommand, kBeeperCommandCount, 2);
+    const command beep = tableEntry(beeperCommand, 2);
     if (papplDeviceWrite(device, beep.bytes, static_cast<size_t>(beep.count)) < 0) {
         papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN, "Identify: writing to the printer failed.");
     }
@@ -168,7 +163,7 @@ const char* TestPage(pappl_printer_t* printer, char* buffer, size_t size) {
 bool CopyRaw(pappl_job_t* job, pappl_device_t* device);
 
 bool PrintRaw(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {
-    return PrintInTurn(job, device, CopyRaw);
+    return PrintSpooled(job, device, CopyRaw);
 }
 
 bool CopyRaw(pappl_job_t* job, pappl_device_t* device) {
@@ -246,7 +241,7 @@ GreyPage LayOutPicture(const unsigned char* grey, uint32_t width, uint32_t heigh
 bool PictureFilter(pappl_job_t* job, pappl_device_t* device, void* /*context*/) {
     const Model* model = ModelOfPrinter(papplJobGetPrinter(job));
     if (model == nullptr) return false;
-    return PrintInTurn(job, device, [model](pappl_job_t* j, pappl_device_t* d) { return PrintPicture(j, d, *model); });
+    return PrintSpooled(job, device, [model](pappl_job_t* j, pappl_device_t* d) { return PrintPicture(j, d, *model); });
 }
 
 namespace {

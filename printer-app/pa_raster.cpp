@@ -5,75 +5,22 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <new>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "drivers.h"
+#include "job_guard.h"
 #include "ipp_options.h"
 #include "zelp_job.h"
 #include "zelp_options.h"
 
 namespace zelp::pa {
 
-namespace {
-
-std::mutex g_turnLock;
-std::condition_variable g_turnEnded;
-std::map<pappl_printer_t*, pappl_job_t*> g_printing;  // the job that has each printer's turn
-
-// How long a job that waited may wait for the device to come free.
-constexpr int kDeviceWaitMs = 60000;
-
-bool HoldsATurn(pappl_job_t* job) {
-    for (const auto& entry : g_printing) {
-        if (entry.second == job) return true;
-    }
-    return false;
-}
-
-}  // namespace
-
-Turn TakeTurn(pappl_job_t* job) {
-    pappl_printer_t* printer = papplJobGetPrinter(job);
-    std::unique_lock<std::mutex> hold(g_turnLock);
-    if (HoldsATurn(job)) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job was started twice; the second start prints nothing.");
-        g_turnEnded.wait(hold, [job] { return !HoldsATurn(job); });
-        return Turn::kDuplicate;
-    }
-    Turn turn = Turn::kFirst;
-    if (g_printing.count(printer) != 0) {
-        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Another job of the printer is printing; waiting for it.");
-        g_turnEnded.wait(hold, [printer] { return g_printing.count(printer) == 0; });
-        turn = Turn::kWaited;
-    }
-    g_printing[printer] = job;
-    return turn;
-}
-
-void EndTurn(pappl_job_t* job) {
-    {
-        std::lock_guard<std::mutex> hold(g_turnLock);
-        auto at = g_printing.find(papplJobGetPrinter(job));
-        if (at != g_printing.end() && at->second == job) g_printing.erase(at);
-    }
-    g_turnEnded.notify_all();
-}
-
-pappl_device_t* OwnDevice(pappl_job_t* job) {
-    pappl_printer_t* printer = papplJobGetPrinter(job);
-    for (int waited = 0; waited < kDeviceWaitMs; waited += 10) {
-        if (papplJobIsCanceled(job)) return nullptr;
-        if (pappl_device_t* device = papplPrinterOpenDevice(printer)) return device;
-        usleep(10000);
-    }
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The printer's device did not come free.");
-    return nullptr;
+void WarnUnguarded(pappl_job_t* job) {
+    if (HoldsPrinter(job)) return;
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job runs beside another job of its printer: the job guard is not in place.");
 }
 
 namespace {
@@ -82,7 +29,6 @@ namespace {
 struct RasterJob {
     pappl_job_t* job = nullptr;
     pappl_device_t* device = nullptr;
-    bool ownDevice = false;  // opened here after waiting for the printer
     ZelpJob* core = nullptr;
     const Model* model = nullptr;
     bool stopped = false;     // the core wants no more pages
@@ -158,17 +104,8 @@ bool OpenJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* devi
 }
 
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-    const Turn turn = TakeTurn(job);
-    if (turn == Turn::kDuplicate) return false;
-    // The device PAPPL handed over may have been closed by the job before.
-    pappl_device_t* use = turn == Turn::kWaited ? OwnDevice(job) : device;
-    if (use != nullptr && OpenJob(job, options, use)) {
-        StateOf(job)->ownDevice = use != device;
-        return true;
-    }
-    if (use != nullptr && use != device) papplPrinterCloseDevice(papplJobGetPrinter(job));
-    EndTurn(job);
-    return false;
+    WarnUnguarded(job);
+    return OpenJob(job, options, device);
 }
 
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*device*/, unsigned /*page*/) {
@@ -258,7 +195,6 @@ bool CloseJob(pappl_job_t* job) {
     papplJobSetData(job, nullptr);
     const ZelpJobOutcome outcome = ZelpEndJob(state->core);
     papplDeviceFlush(state->device);
-    if (state->ownDevice) papplPrinterCloseDevice(papplJobGetPrinter(job));
     delete state;
     if (outcome.printerFailed) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Writing to the printer failed.");
@@ -268,9 +204,7 @@ bool CloseJob(pappl_job_t* job) {
 }
 
 bool EndJob(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/) {
-    const bool ok = CloseJob(job);
-    EndTurn(job);
-    return ok;
+    return CloseJob(job);
 }
 
 }  // namespace
@@ -312,8 +246,10 @@ void ResolveJobSettings(pappl_job_t* job, pappl_pr_options_t* options, const Mod
     // in its driver attributes.
     ipp_t* printerAttrs = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
     int32_t values[kZelpOptionCount];
+    PapplValues pappl;
+    if (options != nullptr) pappl = PapplValues{options->print_darkness, options->darkness_configured};
     ResolveOptionValues(options != nullptr ? options->num_vendor : 0, options != nullptr ? options->vendor : nullptr,
-                        printerAttrs, OptionWarnings{job, WarnJob}, values);
+                        printerAttrs, OptionWarnings{job, WarnJob}, values, nullptr, &pappl);
     ippDelete(printerAttrs);
     ZelpSettingsFromValues(values, model.modelNumber, settings);
 }

@@ -16,19 +16,8 @@ namespace zelp::pa {
 
 struct Model;
 
-// PAPPL 1.3.1 may start a printer's next job before the one it started
-// last has taken the printer, and then runs both at once, or one job twice.
-// Printing therefore takes turns per printer: a job waits for the job
-// printing (kWaited) and then opens the device itself, since the one PAPPL
-// handed over is closed when that job ends; the second start of a job
-// waits for the first and prints nothing (kDuplicate).
-enum class Turn { kFirst, kWaited, kDuplicate };
-Turn TakeTurn(pappl_job_t* job);
-void EndTurn(pappl_job_t* job);
-
-// The printer's device for a job that waited its turn, once the job before
-// has closed it; null when it does not come free or the job is cancelled.
-pappl_device_t* OwnDevice(pappl_job_t* job);
+// Logs an error when a job callback runs without its printer to itself.
+void WarnUnguarded(pappl_job_t* job);
 
 // Sets rstartjob .. rendjob in the driver data. The job's "copies" prints
 // each page that many times as pages of their own, framed and cut, as
@@ -37,7 +26,6 @@ void SetRasterCallbacks(pappl_pr_driver_data_t* data);
 
 // Prints one page of 8-bit grey rows (0 black), `width` bytes each, as a
 // job of its own through the same callbacks, the job's copies included.
-// The caller has the printer's turn.
 bool PrintGreyPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, uint32_t width,
                    uint32_t height, const unsigned char* rows);
 

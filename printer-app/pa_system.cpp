@@ -200,8 +200,9 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     const char* deviceId = cupsGetOption("device-id", numOptions, options);
     if (g_subcommand == "drivers" && deviceId != nullptr) {
         const char* name = AutoAddCallback(nullptr, nullptr, deviceId, nullptr);
+        const int all = driverCount;
         driverCount = 0;
-        for (int i = 0; name != nullptr && i < 2; ++i) {
+        for (int i = 0; name != nullptr && i < all; ++i) {
             if (strcmp(drivers[i].name, name) == 0) matched[driverCount++] = drivers[i];
         }
         drivers = matched;

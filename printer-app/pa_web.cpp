@@ -27,13 +27,6 @@ std::string PagePath(pappl_printer_t* printer) {
 }
 
 // What a choice reads as in the list: its PPD text, or amount and unit.
-std::string ChoiceLabel(const ZelpOption& option, const ZelpChoice& choice) {
-    if (choice.label != nullptr) return choice.label;
-    std::string text = std::to_string(choice.amount);
-    if (option.unit != nullptr) text += std::string(" ") + option.unit;
-    return text;
-}
-
 // Stores the form's values as the printer's defaults; a value that names
 // no choice is refused. Returns the message for the page.
 std::string ApplyForm(pappl_client_t* client, pappl_printer_t* printer) {
@@ -45,6 +38,7 @@ std::string ApplyForm(pappl_client_t* client, pappl_printer_t* printer) {
     } else {
         std::vector<cups_option_t> vendor;
         for (const ZelpOption& option : kZelpOptions) {
+            if (option.ippRoute != ZelpIppRoute::kVendor) continue;
             const char* value = cupsGetOption(option.ippName, count, form);
             if (value == nullptr) continue;
             if (ChoiceFromText(option, value) == nullptr) {
@@ -93,6 +87,8 @@ bool ReceiptPage(pappl_client_t* client, void* context) {
     papplClientHTMLStartForm(client, path.c_str(), false);
     papplClientHTMLPuts(client, "<table class=\"form\">\n<tbody>\n");
     for (const ZelpOption& option : kZelpOptions) {
+        // Options on PAPPL's own attributes are on its printing defaults page.
+        if (option.ippRoute != ZelpIppRoute::kVendor) continue;
         const std::string name = DefaultName(option);
         const std::string current = AttributeText(ippFindAttribute(attrs, name.c_str(), IPP_TAG_ZERO));
         papplClientHTMLPuts(client, "<tr><th>");
@@ -102,7 +98,7 @@ bool ReceiptPage(pappl_client_t* client, void* context) {
             const std::string value = ChoiceText(option, option.choices[i]);
             papplClientHTMLPrintf(client, "<option value=\"%s\"%s>", value.c_str(),
                                   value == current ? " selected" : "");
-            papplClientHTMLEscape(client, ChoiceLabel(option, option.choices[i]).c_str(), 0);
+            papplClientHTMLEscape(client, ZelpChoiceLabel(option, option.choices[i]).c_str(), 0);
             papplClientHTMLPuts(client, "</option>");
         }
         papplClientHTMLPuts(client, "</select></td></tr>\n");
@@ -119,14 +115,15 @@ bool ReceiptPage(pappl_client_t* client, void* context) {
 
 void AddReceiptPage(pappl_printer_t* printer, void* /*context*/) {
     const std::string path = PagePath(printer);
-    // The name lives as long as the page: for the life of the process.
+    // The name lives as long as the page: for the life of the process, past
+    // exit too, since PAPPL's threads are never joined.
     static std::mutex lock;
-    static std::list<std::string> names;
+    static auto* names = new std::list<std::string>;
     const char* name;
     {
         std::lock_guard<std::mutex> hold(lock);
-        names.emplace_back(papplPrinterGetName(printer));
-        name = names.back().c_str();
+        names->emplace_back(papplPrinterGetName(printer));
+        name = names->back().c_str();
     }
     papplSystemAddResourceCallback(papplPrinterGetSystem(printer), path.c_str(), "text/html", ReceiptPage,
                                    const_cast<char*>(name));

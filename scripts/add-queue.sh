@@ -3,11 +3,14 @@
 # SPDX-License-Identifier: Apache-2.0
 # Adds a CUPS queue for a ZELP receipt printer, set up for receipts:
 #
-#   scripts/add-queue.sh QUEUE DEVICE-URI [80|58]
+#   scripts/add-queue.sh QUEUE DEVICE-URI [MODEL]
 #   scripts/add-queue.sh --options      # the queue defaults it sets, one a line
 #
 # DEVICE-URI as `lpinfo -v` shows it (usb://...), or socket://HOST[:PORT]
-# for a network printer; 80 (the default) or 58 is the paper width in mm.
+# for a network printer. MODEL names the model's PPD file as installed,
+# without .ppd (`lpinfo -m | grep zelp` lists them: zelp80, zelp58,
+# zelp8064, ...); a bare number N stands for zelpN (80, 58, 8064); zelp80
+# when left out.
 # Runs lpadmin against the scheduler that CUPS_SERVER or client.conf names
 # (the local one unless set); needs the rights lpadmin needs (root, or a
 # member of the lpadmin group). The PPD is the one that scheduler lists for
@@ -31,7 +34,7 @@ set -euo pipefail
 defaults=(cpi-default=17 lpi-default=8 ppi-default=203)
 
 usage() {
-  echo "usage: $0 QUEUE DEVICE-URI [80|58]" >&2
+  echo "usage: $0 QUEUE DEVICE-URI [MODEL]   (MODEL: zelp80, zelp58, ... as 'lpinfo -m | grep zelp' lists them)" >&2
   echo "       $0 --options" >&2
   exit 2
 }
@@ -42,8 +45,9 @@ if [ "${1:-}" = --options ]; then
   exit 0
 fi
 [ "$#" -ge 2 ] && [ "$#" -le 3 ] || usage
-queue=$1 uri=$2 model=${3:-80}
-case $model in 80 | 58) ;; *) usage ;; esac
+queue=$1 uri=$2 model=${3:-zelp80}
+[[ $model =~ ^[0-9]+$ ]] && model=zelp$model
+[[ $model =~ ^[A-Za-z0-9_-]+$ ]] || usage
 
 # CUPS wants a path before the options: socket://HOST:PORT/?snmp=false.
 case $uri in
@@ -58,15 +62,15 @@ if ! models=$(lpinfo -m 2>&1); then
   echo "$0: lpinfo -m failed: $models" >&2
   exit 1
 fi
-ppds=$(awk -v file="zelp$model.ppd" '$1 == file || substr($1, length($1) - length(file)) == "/" file { print $1 }' <<<"$models")
+ppds=$(awk -v file="$model.ppd" '$1 == file || substr($1, length($1) - length(file)) == "/" file { print $1 }' <<<"$models")
 if [ -z "$ppds" ]; then
-  echo "$0: CUPS lists no zelp$model.ppd (lpinfo -m): install the driver first" >&2
+  echo "$0: CUPS lists no $model.ppd (lpinfo -m): install the driver first" >&2
   exit 1
 fi
 ppd=$(grep -v '^lsb/' <<<"$ppds" | head -n 1 || true)
 [ -n "$ppd" ] || ppd=$(head -n 1 <<<"$ppds")
 if [ "$(grep -c '' <<<"$ppds")" -gt 1 ]; then
-  echo "$0: CUPS lists zelp$model.ppd more than once ($(echo $ppds)); using $ppd" >&2
+  echo "$0: CUPS lists $model.ppd more than once ($(echo $ppds)); using $ppd" >&2
 fi
 
 opts=()

@@ -2,12 +2,12 @@
 # SPDX-FileCopyrightText: 2026 The ZELP driver authors
 # SPDX-License-Identifier: Apache-2.0
 # Runs one libFuzzer target under AddressSanitizer and UBSan.
-#   scripts/fuzz.sh job|core|image|settings [seconds]
+#   scripts/fuzz.sh job|core|image|settings|vprinter [seconds]
 # New findings land in build/fuzz/findings/<target>/; the checked-in corpus
 # under fuzz/corpus/<target>/ seeds each run (new inputs go to a scratch copy).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-target=${1:?usage: scripts/fuzz.sh job|core|image|settings [seconds]}
+target=${1:?usage: scripts/fuzz.sh job|core|image|settings|vprinter [seconds]}
 seconds=${2:-900}
 
 scripts/install-deps.sh driver clang libclang-rt-14-dev

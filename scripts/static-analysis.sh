@@ -9,13 +9,13 @@ build=${1:-build/default}
 [ -f "$build/compile_commands.json" ] || { echo "no $build/compile_commands.json: configure first" >&2; exit 2; }
 
 sources=$(git ls-files 'image/*.cpp' 'core/*.cpp' 'filter/*.cpp' 'printer-app/*.cpp' 'tools/*.cpp' 'fuzz/*.cpp' \
-  'bench/*.cpp')
+  'bench/*.cpp' 'ppd/*.cpp')
 
 echo "=== cppcheck"
 cppcheck --quiet --error-exitcode=1 --std=c++17 --language=c++ \
   --enable=warning,performance,portability --inline-suppr \
   --suppressions-list=.cppcheck-suppressions \
-  -I image -I core -I filter -I printer-app -I tools/rastergen -I tools/escpos -I tools/picture $sources
+  -I image -I core -I filter -I printer-app -I tools/rastergen -I tools/escpos -I tools/picture -I tools/vprinter $sources
 
 echo "=== clang-tidy"
 jobs=$(nproc 2>/dev/null || echo 2)

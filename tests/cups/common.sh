@@ -6,7 +6,8 @@
 #   ZELP_PREVIEW     the built escpos-preview
 #   ZELP_RAWPRINTER  the built zelp-rawprinter (tests/cups/rawprinter.cpp)
 #   ZELP_RASTERINFO  the built zelp-rasterinfo (tests/cups/raster_info.cpp)
-#   ZELP_PPD_DIR     the folder of the generated PPD files
+#   ZELP_PPD_DIR     the folder of the generated PPD files and models.tsv
+#   ZELP_WIRE        the built zelp-wire (the tests' table of printer commands)
 #   ZELP_RASTERWRITE the built zelp-rasterwrite (cancel.sh only)
 # Everything a test starts is recorded and stopped by process id on exit;
 # the test fails if anything that belongs to it is still running then.
@@ -15,7 +16,7 @@
 
 set -euo pipefail
 
-for var in ZELP_FILTER ZELP_PREVIEW ZELP_RAWPRINTER ZELP_RASTERINFO ZELP_PPD_DIR; do
+for var in ZELP_FILTER ZELP_PREVIEW ZELP_RAWPRINTER ZELP_RASTERINFO ZELP_PPD_DIR ZELP_WIRE; do
   if [ -z "${!var:-}" ]; then
     echo "FAIL: $var is not set (run the test through ctest)" >&2
     exit 1
@@ -236,7 +237,8 @@ setup_cups_tree() {
   shopt -s nullglob
   ZELP_PPDS=("$ZELP_PPD_DIR"/*.ppd)
   shopt -u nullglob
-  [ "${#ZELP_PPDS[@]}" -ge 2 ] || fail "expected the PPD files of two models in $ZELP_PPD_DIR"
+  [ "${#ZELP_PPDS[@]}" -eq "$(grep -c . "$ZELP_PPD_DIR/models.tsv")" ] ||
+    fail "expected the PPD files of every model of models.tsv in $ZELP_PPD_DIR"
   make_serverbin "$WORK/serverbin"
   make_datadir "$WORK/data"
   CUPS_FILES_CONF="$WORK/cups-files.conf"
@@ -390,39 +392,11 @@ atoi() {
   fi
 }
 
-# Printer command tables, as hex: what the filter sends for a value. Any
-# value outside a table sends nothing.
-feed_hex() {
-  local lines=(0 1 2 3 4 5 10 15 20 25 30 60 90 120 150 180 210 240)
-  local n=$1
-  if ((n >= 1 && n <= 17)); then
-    printf '1b64%02x' "${lines[n]}"
-  elif ((n == 18)); then
-    printf '1b64f01b641e'
-  elif ((n == 19)); then
-    printf '1b64f01b643c'
-  fi
-}
-cut_hex() {
-  case $1 in
-    1) printf '0e1b69' ;; 2) printf '0e1b6d' ;;
-    3 | 9) printf '0c1b69' ;; 4 | 10) printf '0c1b6d' ;;
-    5 | 7) printf '1b64041b69' ;; 6 | 8) printf '1b64041b6d' ;;
-  esac
-}
-beeper_hex() { if (($1 >= 1 && $1 <= 9)); then printf '1b42%02x01' "$1"; fi; }
-drawer_hex() {
-  case $1 in
-    1 | 4) printf '1b70001032' ;; 2 | 5) printf '1b70011032' ;;
-    3 | 6) printf '1b700010321b70011032' ;;
-  esac
-}
-logo_hex() { if (($1 >= 1 && $1 <= 8)); then printf '1c70%02x00' "$1"; fi; }
-
 # Settings of a job: the PPD defaults with the job's NAME=VALUE options on
-# top. load_settings PPD [NAME=VALUE...]; fills the array S.
-ZELP_OPTIONS=(Cutting FeedDist_B FeedDist Beeper CashDrawer Logo Logo_A ImageAlgorithm
-  BlankSpace PrintRotate BMSetting BMHeight BMOffset BMDistance)
+# top, for every option the tests' table of printer commands frames jobs
+# with. load_settings PPD [NAME=VALUE...]; fills the array S.
+mapfile -t ZELP_OPTIONS < <("$ZELP_WIRE" options) || true
+[ "${#ZELP_OPTIONS[@]}" -gt 0 ] || { echo "FAIL: $ZELP_WIRE lists no options" >&2; exit 1; }
 declare -A S
 load_settings() {
   local ppd=$1 name pair
@@ -436,42 +410,16 @@ load_settings() {
 }
 
 # The bytes before the first page's raster and after the last page's, for
-# the settings in S.
-expected_job_start() {
-  printf '1b40'
-  feed_hex "${S[FeedDist_B]}"
-  if ((S[CashDrawer] <= 3)); then drawer_hex "${S[CashDrawer]}"; fi
+# the settings in S, from the tests' table of printer commands.
+wire_hex() {
+  local point=$1 name args=()
+  for name in "${ZELP_OPTIONS[@]}"; do args+=("$name=${S[$name]}"); done
+  "$ZELP_WIRE" "$point" "${args[@]}"
 }
-expected_page_start() {
-  if ((S[BMSetting] == 1)); then
-    local h=$((S[BMHeight] + 5)) n=$((S[BMOffset] + 35)) d=$((S[BMDistance] * 50 + 150))
-    printf '1f1b1f8004050644'
-    printf '1f1b1f8204050600%02x' $((h & 255))
-    printf '1d284604000100%02x00' $((n & 255))
-    printf '1f1b1f81040506%02x%02x' $(((d / 256) & 255)) $((d & 255))
-  elif ((S[BMSetting] == 2)); then
-    printf '1f1b1f8004050666'
-  fi
-  logo_hex "${S[Logo]}"
-}
-expected_page_end() {
-  logo_hex "${S[Logo_A]}"
-  feed_hex "${S[FeedDist]}"
-  case ${S[Cutting]} in
-    7 | 8 | 9 | 10) cut_hex "${S[Cutting]}" ;;
-    11 | 12) printf '0e' ;;
-    13) printf '0e1b69' ;;
-    14) printf '0e1b6d' ;;
-  esac
-}
-expected_job_end() {
-  beeper_hex "${S[Beeper]}"
-  if ((S[CashDrawer] >= 4)); then drawer_hex "${S[CashDrawer]}"; fi
-  if ((S[Cutting] <= 6)); then cut_hex "${S[Cutting]}"; fi
-  if ((S[Cutting] == 11)); then printf '1b69'; fi
-  if ((S[Cutting] == 12)); then printf '1b6d'; fi
-  return 0
-}
+expected_job_start() { wire_hex job-start; }
+expected_page_start() { wire_hex page-start; }
+expected_page_end() { wire_hex page-end; }
+expected_job_end() { wire_hex job-end; }
 
 # Decodes a printer stream with escpos-preview; fills the array SUMMARY
 # from its --summary lines and sets FIRST_BAND and AFTER_LAST_BAND, the
@@ -537,14 +485,12 @@ cups_test_page() {
   fail "CUPS's test page default-testpage.pdf is missing (package cups-filters)"
 }
 
-# The model's band width in bytes, from its model number: the print head
-# has 576 dots on 80 mm paper and 384 on 58 mm paper.
+# The model's band width in bytes: its head's dots, from the model list
+# made with the PPDs.
 ppd_width_bytes() {
-  local model
-  model=$(sed -n 's/^\*cupsModelNumber: *\([0-9]*\).*/\1/p' "$1" | head -n 1)
-  case $model in
-    80) echo 72 ;;
-    58) echo 48 ;;
-    *) fail "$(basename "$1"): unknown model number '$model'" ;;
-  esac
+  local name dots
+  name=$(basename "$1")
+  dots=$(awk -F '\t' -v ppd="$name" '$1 == ppd { print $3 }' "$ZELP_PPD_DIR/models.tsv")
+  [ -n "$dots" ] || fail "$name is not in $ZELP_PPD_DIR/models.tsv"
+  echo $((dots / 8))
 }

@@ -57,7 +57,8 @@ debug=$(readelf -S --wide "$filter" | grep -oE '\.(debug|zdebug)[a-z_]*' | sort 
 models=$(staged "$ppd_install")
 shopt -s nullglob
 built=("$ppd_dir"/*.ppd)
-[ "${#built[@]}" -ge 2 ] || fail "expected the PPD files of two models in $ppd_dir"
+[ "${#built[@]}" -eq "$(grep -c . "$ppd_dir/models.tsv")" ] ||
+  fail "expected the PPD files of every model of models.tsv in $ppd_dir, found ${#built[@]}"
 for ppd in "${built[@]}"; do
   name=$(basename "$ppd")
   found=$(find "$models" -name "$name" 2>/dev/null || true)

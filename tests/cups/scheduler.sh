@@ -5,7 +5,8 @@
 # from our PPDs whose device is a raw printer of the test's own. What lp
 # prints (a PDF and a PNG) must reach the printer exactly as cupsfilter
 # makes it for the same file and options, and the job's options must change
-# the framing as the command tables say.
+# the framing as the tests' table of printer commands says. Every model
+# gets a queue; the image commands print the same paper.
 source "$(dirname "$0")/common.sh"
 
 init_work sched
@@ -45,8 +46,13 @@ done
 device="socket://127.0.0.1:$RAW_PORT"
 cups_client lpadmin -h "$CUPS_HOST" -p zelp -E -v "$device" -P "$ppd80" 2>"$WORK/lpadmin.log" ||
   fail "lpadmin -P failed: $(cat "$WORK/lpadmin.log")"
-cups_client lpadmin -h "$CUPS_HOST" -p zelp58 -E -v "$device" -m zelp/zelp58.ppd 2>"$WORK/lpadmin.log" ||
-  fail "lpadmin -m failed: $(cat "$WORK/lpadmin.log")"
+# The other models by name: zelp58 for zelp58.ppd.
+for ppd in "${ZELP_PPDS[@]}"; do
+  queue=$(basename "$ppd" .ppd)
+  [ "$ppd" = "$ppd80" ] && continue
+  cups_client lpadmin -h "$CUPS_HOST" -p "$queue" -E -v "$device" -m "zelp/$queue.ppd" 2>"$WORK/lpadmin.log" ||
+    fail "lpadmin -m zelp/$queue.ppd failed: $(cat "$WORK/lpadmin.log")"
+done
 lpstat -h "$CUPS_HOST" -p zelp | grep -q 'enabled' || fail "queue zelp is not enabled"
 
 # The jobs: queue, file, options. Each reaches the printer as connection
@@ -60,7 +66,13 @@ jobs=(
   "zelp   $png CashDrawer=3 BMSetting=1 BMHeight=3 BMOffset=10 BMDistance=10 ImageAlgorithm=1"
   "zelp   $pdf BMSetting=2 Cutting=14 Beeper=9"
   "zelp58 $pdf"
+  "zelp   $png Darkness=3 Speed=4 GraphicsCommand=1"
+  "zelp   $png Darkness=1 GraphicsCommand=2"
 )
+# A job of the defaults on every other model.
+for ppd in "${ZELP_PPDS[@]}"; do
+  [ "$ppd" = "$ppd80" ] || [ "$ppd" = "$ppd58" ] || jobs+=("$(basename "$ppd" .ppd) $png")
+done
 declare -A received
 n=0
 for row in "${jobs[@]}"; do
@@ -79,13 +91,27 @@ for row in "${jobs[@]}"; do
   received[$n]=$got
 
   ppd=$ppd80
-  [ "$queue" = zelp58 ] && ppd=$ppd58
+  [ "$queue" = zelp ] || ppd=$ZELP_PPD_DIR/$queue.ppd
   want=$WORK/cupsfilter-$n.prn
   run_cupsfilter "$ppd" "$want" "$file" "${opts[@]}"
   cmp -s "$got" "$want" ||
     fail "$what: the printer received $(stat -c %s "$got") bytes that differ from cupsfilter's $(stat -c %s "$want") ($(cmp "$got" "$want" 2>&1 | head -n 1))"
 
   load_settings "$ppd" "${pairs[@]}"
+  if [[ $options == *GraphicsCommand=[12]* ]]; then
+    # The other image commands: framed as the tests' command table says,
+    # and the same paper as the PNG with the defaults (job 2), dot for dot.
+    head=$(expected_job_start)$(expected_page_start)
+    tail=$(expected_page_end)$(expected_job_end)
+    all=$(hex_of "$got")
+    [ "${all:0:${#head}}" = "$head" ] || fail "$what: begins ${all:0:${#head}}, expected $head"
+    [ "${all:$((${#all} - ${#tail}))}" = "$tail" ] || fail "$what: does not end with $tail"
+    "$ZELP_PREVIEW" -o "$got.png" "$got" >/dev/null || fail "$what: escpos-preview cannot read it"
+    "$ZELP_PREVIEW" -o "${received[2]}.png" "${received[2]}" >/dev/null
+    cmp -s "$got.png" "${received[2]}.png" || fail "$what: the paper differs from that of GS v 0"
+    log "ok: $what: framed as the table says, the same paper as with GS v 0"
+    continue
+  fi
   check_receipt "$got" "$(ppd_width_bytes "$ppd")" "$what"
 done
 

@@ -110,6 +110,55 @@ INSTANTIATE_TEST_SUITE_P(
         FeedCase{"form_feed", {0x0C}, kFormFeedGapDots}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Images that the printer buffers before it prints them: an ESC * line
+// goes down from the line's top, 24 dots whatever the spacing (rows past
+// the paper are left out), and is printed by LF or ESC d; GS ( L graphics
+// by fn 50, feeding their height. ESC @ drops what is buffered.
+struct ImageCase {
+    const char* name;
+    Bytes stream;
+    size_t height;
+    std::vector<std::pair<size_t, size_t>> dots;  // every dot set, (x, y)
+};
+
+void PrintTo(const ImageCase& tc, std::ostream* os) { *os << tc.name; }
+
+class RenderImage : public ::testing::TestWithParam<ImageCase> {};
+
+TEST_P(RenderImage, DrawsWhatIsPrintedWhereItIsPrinted) {
+    const ImageCase& tc = GetParam();
+    const Preview preview = Render(tc.stream);
+    const Picture& p = preview.picture;
+    EXPECT_EQ(p.height, tc.height);
+    for (const auto& [x, y] : tc.dots) EXPECT_TRUE(p.Dot(x, y)) << x << "," << y;
+    EXPECT_EQ(DotsInRows(p, 0, p.height), tc.dots.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buffered, RenderImage,
+    ::testing::Values(
+        ImageCase{"columns_line", {0x1B, 0x33, 24, 0x1B, 0x2A, 33, 2, 0, 0x80, 0x00, 0x01, 0x00, 0x40, 0x00, 0x0A},
+                  24, {{0, 0}, {0, 23}, {1, 9}}},
+        ImageCase{"columns_below_spacing_overlap_the_next_line",
+                  {0x1B, 0x33, 2, 0x1B, 0x2A, 33, 1, 0, 0x40, 0x00, 0x01, 0x0A, 0x1B, 0x33, 24, 0x0A},
+                  26, {{0, 1}, {0, 23}}},
+        ImageCase{"columns_past_the_paper", {0x1B, 0x33, 2, 0x1B, 0x2A, 33, 1, 0, 0x80, 0x00, 0x01, 0x0A}, 2,
+                  {{0, 0}}},
+        ImageCase{"columns_side_by_side", {0x1B, 0x2A, 33, 1, 0, 0x80, 0, 0, 0x1B, 0x2A, 33, 1, 0, 0x80, 0, 0,
+                                           0x1B, 0x64, 0x01},
+                  kDefaultLineSpacingDots, {{0, 0}, {1, 0}}},
+        ImageCase{"columns_never_printed", {0x1B, 0x2A, 33, 1, 0, 0xFF, 0xFF, 0xFF}, 0, {}},
+        ImageCase{"columns_dropped_by_init", {0x1B, 0x2A, 33, 1, 0, 0xFF, 0xFF, 0xFF, 0x1B, 0x40, 0x0A},
+                  kDefaultLineSpacingDots, {}},
+        ImageCase{"graphics", {0x1D, 0x28, 0x4C, 0x0C, 0x00, 0x30, 0x70, 0x30, 0x01, 0x01, 0x31, 0x08, 0x00, 0x02,
+                               0x00, 0x81, 0x18, 0x1D, 0x28, 0x4C, 0x02, 0x00, 0x30, 0x32},
+                  2, {{0, 0}, {7, 0}, {3, 1}, {4, 1}}},
+        ImageCase{"graphics_printed_once", {0x1D, 0x28, 0x4C, 0x0B, 0x00, 0x30, 0x70, 0x30, 0x01, 0x01, 0x31, 0x08,
+                                            0x00, 0x01, 0x00, 0x80, 0x1D, 0x28, 0x4C, 0x02, 0x00, 0x30, 0x32,
+                                            0x1D, 0x28, 0x4C, 0x02, 0x00, 0x30, 0x32},
+                  1, {{0, 0}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Render, CutIsADashedLineAcrossThePaper) {
     for (uint8_t cut : {uint8_t{0x69}, uint8_t{0x6D}}) {
         SCOPED_TRACE(cut);

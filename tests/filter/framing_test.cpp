@@ -1,11 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The ZELP driver authors
 // SPDX-License-Identifier: Apache-2.0
-// The command tables and the sequences that frame the job and every page,
-// written out here byte by byte from the printer's command set.
+// The sequences that frame the job and every page, against the tests' own
+// table of printer commands; the image commands byte by byte.
 #include <algorithm>
-#include <optional>
 
 #include "filter_harness.h"
+#include "printer_commands.h"
 
 namespace zelp::test {
 namespace {
@@ -19,136 +19,56 @@ RasterPage TinyPage() { return OneBitPicture({"####", "    ####"}); }
 const std::string kTinyBands = B({0x1D, 0x76, 0x30, 0x00, 0x04, 0x00, 0x02, 0x00,  //
                                   0xF0, 0x00, 0x00, 0x00, 0x0F, 0x00, 0x00, 0x00});
 
-// A complete two-page job, every byte written out.
+// A complete two-page job.
 TEST_F(FramingTest, TwoPageExampleJob) {
-    const std::string ppd = WritePpd({{"FeedDist_B", "1"},
-                                      {"CashDrawer", "1"},
-                                      {"BMSetting", "0"},
-                                      {"Logo", "2"},
-                                      {"Logo_A", "0"},
-                                      {"FeedDist", "6"},
-                                      {"Cutting", "7"},
-                                      {"Beeper", "3"}});
-    const std::string page = B({0x1C, 0x70, 0x02, 0x00}) + kTinyBands +
-                             B({0x1B, 0x64, 0x0A, 0x1B, 0x64, 0x04, 0x1B, 0x69});
-    const std::string expected = B({0x1B, 0x40, 0x1B, 0x64, 0x01, 0x1B, 0x70, 0x00, 0x10, 0x32}) + page + page +
-                                 B({0x1B, 0x42, 0x03, 0x01});
-    const ProcessResult result = Run(ppd, {TinyPage(), TinyPage()});
+    const wire::Values values = {{"FeedDist_B", 1}, {"CashDrawer", 1}, {"BMSetting", 0}, {"Logo", 2},
+                                 {"Logo_A", 0},     {"FeedDist", 6},   {"Cutting", 7},   {"Beeper", 3}};
+    OptionDefaults ppd;
+    for (const auto& [keyword, value] : values) ppd.emplace_back(keyword, std::to_string(value));
+    const std::string page =
+        wire::At(wire::Point::kPageStart, values) + kTinyBands + wire::At(wire::Point::kPageEnd, values);
+    const std::string expected =
+        wire::Init() + wire::At(wire::Point::kJobStart, values) + page + page + wire::At(wire::Point::kJobEnd, values);
+    const ProcessResult result = Run(WritePpd(ppd), {TinyPage(), TinyPage()});
     EXPECT_EQ(DescribeDifference(expected, result.out), "");
     ExpectPagesPrinted(result, 2);
 }
 
-std::string Feed(int index) {
-    static const int kLines[] = {0, 1, 2, 3, 4, 5, 10, 15, 20, 25, 30, 60, 90, 120, 150, 180, 210, 240};
-    if (index >= 1 && index <= 17) return B({0x1B, 0x64, kLines[index]});
-    if (index == 18) return B({0x1B, 0x64, 0xF0, 0x1B, 0x64, 0x1E});
-    if (index == 19) return B({0x1B, 0x64, 0xF0, 0x1B, 0x64, 0x3C});
-    return "";
-}
-
-// What one option value sends at each of the four framing points.
-struct FramingCase {
-    std::optional<int> value;  // none: the option is absent from the PPD file
-    std::string jobStart;      // after ESC @
-    std::string pageStart;
-    std::string pageEnd;
-    std::string jobEnd;
-};
-
-struct OptionCases {
-    std::string option;
-    std::vector<FramingCase> cases;
-};
-
-std::vector<OptionCases> FramingCases() {
-    const std::string kCutHere[] = {
-        "", "", "", "", "", "", "",                                            // 0 to 6
-        B({0x1B, 0x64, 0x04, 0x1B, 0x69}), B({0x1B, 0x64, 0x04, 0x1B, 0x6D}),  // 7, 8
-        B({0x0C, 0x1B, 0x69}), B({0x0C, 0x1B, 0x6D}),                          // 9, 10
-        B({0x0E}), B({0x0E}),                                                  // 11, 12
-        B({0x0E, 0x1B, 0x69}), B({0x0E, 0x1B, 0x6D}),                          // 13, 14
-        ""};
-    const std::string kCutAtEnd[] = {
-        "",
-        B({0x0E, 0x1B, 0x69}), B({0x0E, 0x1B, 0x6D}), B({0x0C, 0x1B, 0x69}), B({0x0C, 0x1B, 0x6D}),
-        B({0x1B, 0x64, 0x04, 0x1B, 0x69}), B({0x1B, 0x64, 0x04, 0x1B, 0x6D}),
-        "", "", "", "",
-        B({0x1B, 0x69}), B({0x1B, 0x6D}),
-        "", "", ""};
-    OptionCases cutting{"Cutting", {}};
-    for (int v = 0; v <= 15; ++v) cutting.cases.push_back({v, "", "", kCutHere[v], kCutAtEnd[v]});
-    cutting.cases.push_back({16, "", "", "", ""});
-    cutting.cases.push_back({std::nullopt, "", "", "", ""});
-
-    OptionCases feedBefore{"FeedDist_B", {}};
-    for (int v = 0; v <= 21; ++v) feedBefore.cases.push_back({v, Feed(v), "", "", ""});
-    feedBefore.cases.push_back({31, "", "", "", ""});
-    feedBefore.cases.push_back({32, "", "", "", ""});
-    feedBefore.cases.push_back({std::nullopt, "", "", "", ""});
-    OptionCases feedAfter{"FeedDist", {}};
-    for (int v : {19, 0, 1, 6, 17, 18, 20, 31}) feedAfter.cases.push_back({v, "", "", Feed(v), ""});
-    feedAfter.cases.push_back({std::nullopt, "", "", "", ""});
-
-    OptionCases beeper{"Beeper", {}};
-    for (int v = 0; v <= 16; ++v) {
-        beeper.cases.push_back({v, "", "", "", v >= 1 && v <= 9 ? B({0x1B, 0x42, v, 0x01}) : ""});
-    }
-    beeper.cases.push_back({std::nullopt, "", "", "", ""});
-
-    const std::string pin2 = B({0x1B, 0x70, 0x00, 0x10, 0x32});
-    const std::string pin5 = B({0x1B, 0x70, 0x01, 0x10, 0x32});
-    const std::string kDrawer[] = {"", pin2, pin5, pin2 + pin5, pin2, pin5, pin2 + pin5};
-    OptionCases drawer{"CashDrawer", {}};
-    for (int v = 0; v <= 8; ++v) {
-        const std::string kick = v <= 6 ? kDrawer[v] : "";
-        drawer.cases.push_back({v, v <= 3 ? kick : "", "", "", v >= 4 ? kick : ""});
-    }
-    drawer.cases.push_back({15, "", "", "", ""});
-    drawer.cases.push_back({std::nullopt, "", "", "", ""});
-
-    OptionCases logo{"Logo", {}};
-    OptionCases logoAfter{"Logo_A", {}};
-    for (int v = 0; v <= 16; ++v) {
-        const std::string bytes = v >= 1 && v <= 8 ? B({0x1C, 0x70, v, 0x00}) : "";
-        logo.cases.push_back({v, "", bytes, "", ""});
-        logoAfter.cases.push_back({16 - v, "", "", 16 - v >= 1 && 16 - v <= 8 ? B({0x1C, 0x70, 16 - v, 0x00}) : "", ""});
-    }
-    logo.cases.push_back({std::nullopt, "", "", "", ""});
-    logoAfter.cases.push_back({std::nullopt, "", "", "", ""});
-    return {cutting, feedBefore, feedAfter, beeper, drawer, logo, logoAfter};
-}
-
-// Every value of every framing option on a two-page job. Each run sets one
-// value of each option, so the run also shows the order in which the
-// options' bytes follow each other at every framing point.
+// Every framing option of the tests' command table at every choice, past
+// its table and absent, on a two-page job. Each run sets one value of each
+// option, so the run also shows the order in which the options' bytes
+// follow each other at every framing point.
 TEST_F(FramingTest, EachOptionAtItsFramingPoints) {
-    const std::vector<OptionCases> options = FramingCases();
+    std::vector<std::pair<std::string, std::vector<int32_t>>> tried;
     size_t rounds = 0;
-    for (const OptionCases& o : options) rounds = std::max(rounds, o.cases.size());
+    for (const std::string& keyword : wire::FramingOptions()) {
+        std::vector<int32_t> values = {-1};
+        const int32_t count = std::max(wire::ChoiceCount(keyword), 3);
+        for (int32_t v = 0; v <= count + 1; ++v) values.push_back(v);
+        values.push_back(31);
+        values.push_back(255);
+        rounds = std::max(rounds, values.size());
+        tried.emplace_back(keyword, values);
+    }
     for (size_t round = 0; round < rounds; ++round) {
-        OptionDefaults defaults = {{"BlankSpace", "0"}};
+        OptionDefaults ppd = {{"BlankSpace", "0"}};
+        wire::Values values;
         std::string chosen;
-        FramingCase all;  // the bytes of every option at each point, in sending order
-        auto pick = [&](const std::string& name) -> const FramingCase& {
-            for (const OptionCases& o : options) {
-                if (o.option == name) return o.cases[round % o.cases.size()];
-            }
-            return options[0].cases[0];
-        };
-        for (const OptionCases& o : options) {
-            const FramingCase& c = pick(o.option);
-            chosen += " " + o.option + "=" + (c.value ? std::to_string(*c.value) : "absent");
-            if (c.value) defaults.emplace_back(o.option, std::to_string(*c.value));
+        for (size_t i = 0; i < tried.size(); ++i) {
+            const auto& [keyword, choices] = tried[i];
+            // Offsets between the options, so that values meet in new pairs.
+            const int32_t v = choices[(round + i) % choices.size()];
+            chosen += " " + keyword + "=" + (v < 0 ? std::string("absent") : std::to_string(v));
+            if (v < 0) continue;
+            values[keyword] = v;
+            ppd.emplace_back(keyword, std::to_string(v));
         }
-        all.jobStart = pick("FeedDist_B").jobStart + pick("CashDrawer").jobStart;
-        all.pageStart = pick("Logo").pageStart;
-        all.pageEnd = pick("Logo_A").pageEnd + pick("FeedDist").pageEnd + pick("Cutting").pageEnd;
-        all.jobEnd = pick("Beeper").jobEnd + pick("CashDrawer").jobEnd + pick("Cutting").jobEnd;
         SCOPED_TRACE(chosen);
-
-        const std::string page = all.pageStart + kTinyBands + all.pageEnd;
-        const std::string expected = B({0x1B, 0x40}) + all.jobStart + page + page + all.jobEnd;
-        const ProcessResult result = Run(WritePpd(defaults), {TinyPage(), TinyPage()});
+        const std::string page =
+            wire::At(wire::Point::kPageStart, values) + kTinyBands + wire::At(wire::Point::kPageEnd, values);
+        const std::string expected =
+            wire::Init() + wire::At(wire::Point::kJobStart, values) + page + page + wire::At(wire::Point::kJobEnd, values);
+        const ProcessResult result = Run(WritePpd(ppd), {TinyPage(), TinyPage()});
         EXPECT_EQ(DescribeDifference(expected, result.out), "");
         ExpectPagesPrinted(result, 2);
     }
@@ -156,16 +76,43 @@ TEST_F(FramingTest, EachOptionAtItsFramingPoints) {
 
 // A job without pages still sends the job-start and job-end commands.
 TEST_F(FramingTest, JobWithoutPagesIsStillFramed) {
-    const std::string ppd =
-        WritePpd({{"FeedDist_B", "18"}, {"CashDrawer", "6"}, {"Beeper", "9"}, {"Cutting", "11"}, {"Logo", "1"}});
-    const ProcessResult result = Run(ppd, std::string());
-    const std::string pin2 = B({0x1B, 0x70, 0x00, 0x10, 0x32});
-    const std::string pin5 = B({0x1B, 0x70, 0x01, 0x10, 0x32});
-    EXPECT_EQ(Hex(result.out, 200), Hex(B({0x1B, 0x40, 0x1B, 0x64, 0xF0, 0x1B, 0x64, 0x1E}) +
-                                             B({0x1B, 0x42, 0x09, 0x01}) + pin2 + pin5 + B({0x1B, 0x69}),
-                                         200));
+    const wire::Values values = {{"FeedDist_B", 18}, {"CashDrawer", 6}, {"Beeper", 9}, {"Cutting", 11}, {"Logo", 1}};
+    OptionDefaults ppd;
+    for (const auto& [keyword, value] : values) ppd.emplace_back(keyword, std::to_string(value));
+    const ProcessResult result = Run(WritePpd(ppd), std::string());
+    EXPECT_EQ(Hex(result.out, 200),
+              Hex(wire::Init() + wire::At(wire::Point::kJobStart, values) + wire::At(wire::Point::kJobEnd, values), 200));
     EXPECT_EQ(result.err, "ERROR: No pages found!\n");
     EXPECT_TRUE(result.exited && result.exitCode == 1) << result.Describe();
+}
+
+// The tiny page in each image command, every byte written out; the
+// default sends today's GS v 0 block. ESC *: line spacing 2 rows, 32
+// columns of 3 bytes (the first row's dots in bit 7, the second's in bit
+// 6), LF, and the default line spacing back after the page.
+TEST_F(FramingTest, ImageCommands) {
+    std::string columns;
+    for (int x = 0; x < 32; ++x) columns += B({x < 4 ? 0x80 : x < 8 ? 0x40 : 0x00, 0x00, 0x00});
+    const struct {
+        const char* value;  // nullptr: the option is absent
+        std::string bytes;
+    } cases[] = {
+        {nullptr, kTinyBands},
+        {"0", kTinyBands},
+        {"7", kTinyBands},
+        {"1", B({0x1B, 0x33, 0x02, 0x1B, 0x2A, 0x21, 0x20, 0x00}) + columns + B({0x0A, 0x1B, 0x32})},
+        {"2", B({0x1D, 0x28, 0x4C, 0x12, 0x00, 0x30, 0x70, 0x30, 0x01, 0x01, 0x31, 0x20, 0x00, 0x02, 0x00,  //
+                 0xF0, 0x00, 0x00, 0x00, 0x0F, 0x00, 0x00, 0x00,                                            //
+                 0x1D, 0x28, 0x4C, 0x02, 0x00, 0x30, 0x32})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value != nullptr ? c.value : "absent");
+        OptionDefaults ppd = {{"BlankSpace", "0"}};
+        if (c.value != nullptr) ppd.emplace_back("GraphicsCommand", c.value);
+        const ProcessResult result = Run(WritePpd(ppd), {TinyPage(), TinyPage()});
+        EXPECT_EQ(DescribeDifference(wire::Init() + c.bytes + c.bytes, result.out), "");
+        ExpectPagesPrinted(result, 2);
+    }
 }
 
 // Black-mark set-up at every page start, before the page's logo.

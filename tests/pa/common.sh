@@ -22,6 +22,23 @@ PA_DIR=""
 PA_PORT=""
 PA_PID=""
 
+# Every model, from the model list made with the PPDs: its driver, the name
+# of its printer in the tests (p80 for zelp80) and its head's dots.
+PA_DRIVERS=() PA_PRINTERS=()
+declare -A PA_HEAD_DOTS
+while IFS=$'\t' read -r _ driver dots _; do
+  PA_DRIVERS+=("$driver")
+  PA_PRINTERS+=("p${driver#zelp}")
+  PA_HEAD_DOTS[p${driver#zelp}]=$dots
+done <"$ZELP_PPD_DIR/models.tsv"
+[ "${#PA_DRIVERS[@]}" -gt 0 ] || { echo "FAIL: no models in $ZELP_PPD_DIR/models.tsv" >&2; exit 1; }
+
+# Adds a printer of every model, each with its own file:// device.
+add_model_printers() {
+  local i
+  for i in "${!PA_DRIVERS[@]}"; do add_printer "${PA_PRINTERS[i]}" "${PA_DRIVERS[i]}"; done
+}
+
 # The program's client sub-commands, through the server's control socket
 # in the work folder. (With -u URI, PAPPL 1.3.1's "modify" puts the printer
 # URI in the wrong group and fails; the socket has no such trouble.)

@@ -4,7 +4,8 @@
 # Printer defaults: set with "modify -o", they reach a job that gives none;
 # a value that names no choice (in a job, set as a default, or written into
 # the state file) prints as the default it replaces, with a warning in the
-# log; printers and defaults are back after a restart.
+# log; printers and defaults are back after a restart; the configured print
+# darkness reaches jobs.
 source "$(dirname "$0")/common.sh"
 init_work pa-defaults
 start_pa
@@ -77,6 +78,11 @@ for want in zelp-cutting-default=none zelp-halftoning-default=threshold zelp-fee
   grep -qx "$want" "$WORK/defaults.txt" || fail "after the restart, expected $want; got: $(tr '\n' ' ' <"$WORK/defaults.txt")"
 done
 expect_job_bytes after-restart "Cutting=0 ImageAlgorithm=1"
+# Darkness is PAPPL's: the configured darkness (75 of 100) prints as the
+# choice nearest it, and a job's print-darkness moves it (75 - 50).
+pa modify -d p80 -o printer-darkness-configured=75 >"$WORK/modify.log" 2>&1 || fail "modify: $(cat "$WORK/modify.log")"
+expect_job_bytes darkness-configured "Cutting=0 ImageAlgorithm=1 Darkness=3"
+expect_job_bytes darkness-of-job "Cutting=0 ImageAlgorithm=1 Darkness=2" print-darkness=-50
 pa_alive || fail "the Printer Application died"
 stop_pa
 log "PASS: defaults reach jobs, bad values are replaced with warnings, state survives a restart"

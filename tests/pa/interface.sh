@@ -8,8 +8,7 @@
 source "$(dirname "$0")/common.sh"
 init_work pa-interface
 start_pa
-add_printer p80 zelp80
-add_printer p58 zelp58
+add_model_printers
 IPPTOOL_DIR=$(dirname "$(find /usr/share/cups/ipptool -name ipp-everywhere.test | head -n 1)")
 [ -f "$IPPTOOL_DIR/ipp-2.0.test" ] || fail "ipptool's test files are missing (package cups-ipp-utils)"
 
@@ -20,15 +19,15 @@ pnmtopng "$WORK/doc.pgm" >"$WORK/doc.png" 2>/dev/null
 attributes_test "$WORK/uptime.test" printer-up-time 'EXPECT printer-up-time WITH-VALUE ">0"'
 wait_until 10 ipptool -q "$(printer_uri p80)" "$WORK/uptime.test" || fail "printer-up-time stays 0"
 
-for printer in p80 p58; do
+for printer in "${PA_PRINTERS[@]}"; do
   for test in get-printer-attributes.test ipp-2.0.test; do
     ipptool -V 2.0 -t -f "$WORK/doc.png" "$(printer_uri "$printer")" "$IPPTOOL_DIR/$test" >"$WORK/$printer-$test.out" 2>&1 ||
       fail "$printer: $test fails: $(grep -A6 'FAIL\]' "$WORK/$printer-$test.out" | head -n 20)"
   done
-  ipptool -t "$(printer_uri "$printer")" "$(dirname "$0")/zelp-attributes.test" >"$WORK/$printer-zelp.out" 2>&1 ||
+  ipptool -t "$(printer_uri "$printer")" "$ZELP_ATTRIBUTES_TEST" >"$WORK/$printer-zelp.out" 2>&1 ||
     fail "$printer: zelp-attributes.test fails: $(grep -E 'EXPECTED|GOT' "$WORK/$printer-zelp.out" | head -n 10)"
 done
-log "ok: get-printer-attributes.test, ipp-2.0.test and zelp-attributes.test pass on both printers"
+log "ok: get-printer-attributes.test, ipp-2.0.test and zelp-attributes.test pass on ${PA_PRINTERS[*]}"
 
 # ipp-everywhere.test: only what PAPPL 1.3.1 itself lacks may fail: page
 # overrides and supply levels.
@@ -48,14 +47,19 @@ log "ok: ipp-everywhere.test passes but for overrides-supported and printer-supp
 # Drivers for a device ID: our maker, ESC/POS among the command sets, and a
 # model we know.
 pa drivers >"$WORK/drivers.txt" 2>&1 || fail "drivers: $(cat "$WORK/drivers.txt")"
-grep -q '^zelp80 .*"MFG:ZELP;MDL:80mm Receipt Printer;CMD:ESC/POS;"$' "$WORK/drivers.txt" &&
-  grep -q '^zelp58 .*CMD:ESC/POS' "$WORK/drivers.txt" || fail "drivers lists: $(cat "$WORK/drivers.txt")"
+grep -q '^zelp80 .*"MFG:ZELP;MDL:80mm Receipt Printer;CMD:ESC/POS;"$' "$WORK/drivers.txt" ||
+  fail "drivers lists: $(cat "$WORK/drivers.txt")"
+for driver in "${PA_DRIVERS[@]}"; do
+  grep -q "^$driver .*CMD:ESC/POS" "$WORK/drivers.txt" || fail "drivers lacks $driver: $(cat "$WORK/drivers.txt")"
+done
 while IFS='|' read -r device_id want; do
   got=$(pa drivers -o "device-id='$device_id'" 2>&1 | awk '{ print $1 }' | tr '\n' ' ')
   [ "$got" = "$want" ] || fail "drivers for '$device_id': '$got', expected '$want'"
 done <<'EOF'
 MFG:ZELP;MDL:80mm Receipt Printer;CMD:ESC/POS;|zelp80 
 MANUFACTURER:zelp;MODEL:TP-58 Plus;COMMAND SET:PCL, ESC/POS;|zelp58 
+MFG:ZELP;MDL:80mm Receipt Printer 512;CMD:ESC/POS;|zelp8064 
+MFG:ZELP;MDL:TM-80 512 dots;CMD:ESC/POS;|zelp8064 
 MFG:ZELP;MDL:80mm Receipt Printer;CMD:ESC/POSX;|
 MFG:Other;MDL:80mm Receipt Printer;CMD:ESC/POS;|
 MFG:ZELP;MDL:Label Printer;CMD:ESC/POS;|

@@ -8,8 +8,7 @@
 source "$(dirname "$0")/common.sh"
 init_work pa-bytes
 start_pa
-add_printer p80 zelp80
-add_printer p58 zelp58
+add_model_printers
 
 # name | printer | page: pattern width height | how it arrives | IPP job attributes | PPD options
 #   arrives: plain (8-bit sGray PWG raster), black (8-bit black), copies=N
@@ -32,6 +31,12 @@ cases=(
   "ipp-copies|p80|gradient 576 100|plain|pages=2 copies=3|"
   "ipp-and-header-copies|p58|bars 384 100|copies=2|copies=2 zelp-cutting=page-end-full|Cutting=13"
   "picture|p80|receipt 300 250|png|copies=2|"
+  "512-head|p8064|receipt 512 300|plain|zelp-cutting=page-end-full|Cutting=13"
+  "512-head-wider-page|p8064|page 576 200|plain|pages=2|"
+  "512-head-picture|p8064|receipt 300 120|png||"
+  "quality|p80|receipt 576 200|plain|print-darkness=25 zelp-print-speed=fast zelp-image-command=bit-image|Darkness=3 Speed=4 GraphicsCommand=1"
+  "quality-58|p58|noise 384 100|copies=2|print-darkness=-50 zelp-print-speed=slowest zelp-image-command=graphics|Darkness=1 Speed=1 GraphicsCommand=2"
+  "quality-512|p8064|gradient 512 150|plain|pages=2 print-darkness=50 zelp-image-command=graphics|Darkness=4 GraphicsCommand=2"
 )
 
 # The middle `head` columns of a PGM.
@@ -44,8 +49,7 @@ middle_of() {
 for row in "${cases[@]}"; do
   IFS='|' read -r name printer page arrives ipp ppd <<<"$row"
   read -r pattern width height <<<"$page"
-  head_dots=576
-  [ "$printer" = p58 ] && head_dots=384
+  head_dots=${PA_HEAD_DOTS[$printer]}
   dir=$WORK/case-$name
   mkdir -p "$dir"
   page_picture "$pattern" "$width" "$height" "$dir/page.pgm"

@@ -12,17 +12,30 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "zelp_models.h"
 #include "zelp_options.h"
 
 namespace {
 
+// Every model of the table, with its PPD file.
 struct Printer {
-    const char* path;
+    std::string path;
     unsigned headDots;
     int printWidthMm;  // of the custom and print-width sizes
+    const ZelpModel* model;
 };
-const Printer kPrinters[] = {{ZELP_PPD_80, 576, 72}, {ZELP_PPD_58, 384, 48}};
+
+std::vector<Printer> Printers() {
+    std::vector<Printer> printers;
+    for (const ZelpModel& model : kZelpModels) {
+        printers.push_back({std::string(ZELP_PPD_DIR) + "/" + model.ppdFile, static_cast<unsigned>(model.headDots),
+                            ZelpPrintWidthMm(model), &model});
+    }
+    return printers;
+}
+const std::vector<Printer> kPrinters = Printers();
 
 unsigned Rows(double mm) { return static_cast<unsigned>(std::lround(mm / 25.4 * 203)); }
 
@@ -30,7 +43,7 @@ class PpdTest : public ::testing::Test {
 protected:
     void Open(const Printer& printer) {
         if (ppd_ != nullptr) ppdClose(ppd_);
-        ppd_ = ppdOpenFile(printer.path);
+        ppd_ = ppdOpenFile(printer.path.c_str());
         ASSERT_NE(ppd_, nullptr) << printer.path;
         ppdMarkDefaults(ppd_);
     }
@@ -60,7 +73,8 @@ TEST_F(PpdTest, NamesTheFilterAndLeavesCopiesToCups) {
         EXPECT_STREQ(ppd_->filters[0], "application/vnd.cups-raster 0 raster_to_ZELP");
         // Copies reach the filter as pages, each framed and cut as one.
         EXPECT_TRUE(ppd_->manual_copies);
-        EXPECT_EQ(unsigned(ppd_->model_number), printer.headDots == 576 ? 80u : 58u);
+        EXPECT_EQ(ppd_->model_number, printer.model->modelNumber);
+        EXPECT_STREQ(ppd_->modelname, printer.model->name);
     }
 }
 
@@ -70,7 +84,7 @@ TEST_F(PpdTest, OptionsAreThoseOfTheOptionTable) {
     for (const Printer& printer : kPrinters) {
         Open(printer);
         for (const ZelpOption& o : kZelpOptions) {
-            SCOPED_TRACE(std::string(printer.path) + " " + o.ppdKeyword);
+            SCOPED_TRACE(printer.path + " " + o.ppdKeyword);
             ppd_option_t* option = ppdFindOption(ppd_, o.ppdKeyword);
             ASSERT_NE(option, nullptr);
             EXPECT_STREQ(option->text, o.label);
@@ -79,11 +93,8 @@ TEST_F(PpdTest, OptionsAreThoseOfTheOptionTable) {
                 const ZelpChoice& c = o.choices[i];
                 ppd_choice_t* choice = ppdFindChoice(option, std::to_string(c.number).c_str());
                 ASSERT_NE(choice, nullptr) << c.number;
-                if (c.label != nullptr) {
-                    EXPECT_STREQ(choice->text, c.label);
-                } else {
-                    EXPECT_STRNE(choice->text, choice->choice) << "choice " << c.number << " has no text";
-                }
+                EXPECT_EQ(choice->text, ZelpChoiceLabel(o, c));
+                EXPECT_STRNE(choice->text, choice->choice) << "choice " << c.number << " has no text";
             }
             ppd_choice_t* marked = ppdFindMarkedChoice(ppd_, o.ppdKeyword);
             ASSERT_NE(marked, nullptr);
@@ -131,23 +142,29 @@ TEST_F(PpdTest, CustomSizesTakeAnyReceiptLength) {
         Open(printer);
         ASSERT_TRUE(ppd_->variable_sizes) << printer.path;
         const std::string w = std::to_string(printer.printWidthMm);
-        const std::string points = printer.headDots == 576 ? "204" : "136";
+        // The print width's whole points, as the scheduler hands it on: up
+        // to a point (2.8 dots) narrower than the head.
+        const int points = ZelpPrintWidthCentipoints(*printer.model) / 100;
+        const double head = printer.headDots;
         const struct {
             std::string options;
+            double widthDots;
             double lengthMm;
         } cases[] = {
-            {"PageSize=Custom." + w + "x600mm", 600},
-            {"PageSize=Custom." + w + "x5mm", 5},
-            {"PageSize=Custom." + w + "x5000mm", 5000},
-            {"PageSize=Custom." + points + "x1700", 1700 / 72.0 * 25.4},
+            {"PageSize=Custom." + w + "x600mm", head, 600},
+            {"PageSize=Custom." + w + "x5mm", head, 5},
+            {"PageSize=Custom." + w + "x5000mm", head, 5000},
+            {"PageSize=Custom." + std::to_string(points) + "x1700", points * 203 / 72.0, 1700 / 72.0 * 25.4},
         };
         for (const auto& c : cases) {
-            SCOPED_TRACE(std::string(printer.path) + " " + c.options);
+            SCOPED_TRACE(printer.path + " " + c.options);
             const cups_page_header2_t header = Header(c.options);
-            EXPECT_NEAR(header.cupsWidth, printer.headDots, 1.0);
+            EXPECT_NEAR(header.cupsWidth, c.widthDots, 1.0);
             EXPECT_NEAR(header.cupsHeight, Rows(c.lengthMm), 1.0);
         }
-        EXPECT_NEAR(ppd_->custom_min[0], printer.printWidthMm / 25.4 * 72, 0.1);
+        // Down to the whole points below the print width in millimetres.
+        EXPECT_LE(ppd_->custom_min[0], printer.printWidthMm / 25.4 * 72);
+        EXPECT_GT(ppd_->custom_min[0], printer.printWidthMm / 25.4 * 72 - 1);
         EXPECT_NEAR(ppd_->custom_max[0], printer.headDots * 72.0 / 203, 0.01);
         EXPECT_LE(ppd_->custom_min[1], 5 / 25.4 * 72 + 0.01);
         EXPECT_GE(ppd_->custom_max[1], 3000 / 25.4 * 72);
@@ -164,7 +181,7 @@ TEST_F(PpdTest, GreyIsTheDefaultColourModelAndMonoIsOneBit) {
     for (const Printer& printer : kPrinters) {
         Open(printer);
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(printer.path) + " '" + c.options + "'");
+            SCOPED_TRACE(printer.path + " '" + c.options + "'");
             const cups_page_header2_t h = Header(c.options);
             EXPECT_EQ(h.cupsBitsPerColor, c.bitsPerColor);
             EXPECT_EQ(h.cupsBitsPerPixel, c.bitsPerColor);

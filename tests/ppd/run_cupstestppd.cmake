@@ -14,3 +14,11 @@ message("${out}")
 if(NOT rc EQUAL 0 OR out MATCHES "FAIL")
   message(FATAL_ERROR "cupstestppd failed (${rc}): ${err}")
 endif()
+# An option keyword that starts another one is asked for trouble (a PPD
+# reader or a grep on "*DefaultFeedDist" may take the wrong one); only the
+# two pairs that queues of older versions store are let be.
+string(REGEX MATCHALL "[A-Za-z0-9_]+ shares a common prefix with [A-Za-z0-9_]+" prefixes "${out}")
+list(REMOVE_ITEM prefixes "FeedDist shares a common prefix with FeedDist_B" "Logo shares a common prefix with Logo_A")
+if(prefixes)
+  message(FATAL_ERROR "option keywords that start others: ${prefixes}")
+endif()

@@ -18,62 +18,40 @@ namespace zelp::test {
 
 namespace {
 
-int32_t Value(const std::optional<int32_t>& option) { return option.value_or(-1); }
+// Each option by its PPD keyword.
+std::vector<std::pair<const char*, const std::optional<int32_t>*>> Fields(const JobOptions& o) {
+    return {
+        {"Cutting", &o.Cutting},         {"FeedDist_B", &o.FeedDist_B},         {"FeedDist", &o.FeedDist},
+        {"Beeper", &o.Beeper},           {"CashDrawer", &o.CashDrawer},         {"Logo", &o.Logo},
+        {"Logo_A", &o.Logo_A},           {"ImageAlgorithm", &o.ImageAlgorithm}, {"BlankSpace", &o.BlankSpace},
+        {"PrintRotate", &o.PrintRotate}, {"BMSetting", &o.BMSetting},           {"BMHeight", &o.BMHeight},
+        {"BMOffset", &o.BMOffset},       {"BMDistance", &o.BMDistance},         {"Darkness", &o.Darkness},
+        {"Speed", &o.Speed},
+    };
+}
 
-std::string Bytes(std::initializer_list<int> bytes) { return ExpectedBytes().Add(bytes).Bytes(); }
-
-// Black-mark parameters are 32-bit values that wrap; only their low bytes
-// go out.
-std::string BlackMarkSetup(int32_t setting, int32_t height, int32_t offset, int32_t distance) {
-    if (setting == 2) return Bytes({0x1F, 0x1B, 0x1F, 0x80, 0x04, 0x05, 0x06, 0x66});
-    if (setting != 1) return "";
-    const uint32_t h = static_cast<uint32_t>(height) + 5u;
-    const uint32_t n = static_cast<uint32_t>(offset) + 35u;
-    const int32_t d = static_cast<int32_t>(static_cast<uint32_t>(distance) * 50u + 150u);
-    const int32_t high = d / 256;  // truncated toward zero
-    return Bytes({0x1F, 0x1B, 0x1F, 0x80, 0x04, 0x05, 0x06, 0x44,                          //
-                  0x1F, 0x1B, 0x1F, 0x82, 0x04, 0x05, 0x06, 0x00, static_cast<int>(h & 0xFF),  //
-                  0x1D, 0x28, 0x46, 0x04, 0x00, 0x01, 0x00, static_cast<int>(n & 0xFF), 0x00,  //
-                  0x1F, 0x1B, 0x1F, 0x81, 0x04, 0x05, 0x06, high & 0xFF, d & 0xFF});
+wire::Values Values(const JobOptions& o) {
+    wire::Values values;
+    for (const auto& [name, value] : Fields(o)) {
+        if (value->has_value()) values[name] = **value;
+    }
+    return values;
 }
 
 }  // namespace
 
 OptionDefaults JobOptions::Defaults() const {
     OptionDefaults defaults;
-    const std::pair<const char*, const std::optional<int32_t>*> fields[] = {
-        {"Cutting", &Cutting},       {"FeedDist_B", &FeedDist_B},         {"FeedDist", &FeedDist},
-        {"Beeper", &Beeper},         {"CashDrawer", &CashDrawer},         {"Logo", &Logo},
-        {"Logo_A", &Logo_A},         {"ImageAlgorithm", &ImageAlgorithm}, {"BlankSpace", &BlankSpace},
-        {"PrintRotate", &PrintRotate}, {"BMSetting", &BMSetting},         {"BMHeight", &BMHeight},
-        {"BMOffset", &BMOffset},     {"BMDistance", &BMDistance},
-    };
-    for (const auto& [name, value] : fields) {
+    for (const auto& [name, value] : Fields(*this)) {
         if (value->has_value()) defaults.emplace_back(name, std::to_string(**value));
     }
     return defaults;
 }
 
-std::string JobOptions::JobStart() const {
-    std::string bytes = wire::Init() + wire::Feed(Value(FeedDist_B));
-    if (Value(CashDrawer) <= 3) bytes += wire::CashDrawer(Value(CashDrawer));
-    return bytes;
-}
-
-std::string JobOptions::PageStart() const {
-    return BlackMarkSetup(Value(BMSetting), Value(BMHeight), Value(BMOffset), Value(BMDistance)) +
-           wire::Logo(Value(Logo));
-}
-
-std::string JobOptions::PageEnd() const {
-    return wire::Logo(Value(Logo_A)) + wire::Feed(Value(FeedDist)) + wire::PageEndCut(Value(Cutting));
-}
-
-std::string JobOptions::JobEnd() const {
-    std::string bytes = wire::Beeper(Value(Beeper));
-    if (Value(CashDrawer) >= 4) bytes += wire::CashDrawer(Value(CashDrawer));
-    return bytes + wire::JobEndCut(Value(Cutting));
-}
+std::string JobOptions::JobStart() const { return wire::Init() + wire::At(wire::Point::kJobStart, Values(*this)); }
+std::string JobOptions::PageStart() const { return wire::At(wire::Point::kPageStart, Values(*this)); }
+std::string JobOptions::PageEnd() const { return wire::At(wire::Point::kPageEnd, Values(*this)); }
+std::string JobOptions::JobEnd() const { return wire::At(wire::Point::kJobEnd, Values(*this)); }
 
 std::string CancelledJobEnd() { return wire::Init(); }
 

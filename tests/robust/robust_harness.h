@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The ZELP driver authors
 // SPDX-License-Identifier: Apache-2.0
 // Shared pieces of the bad-input tests of raster_to_ZELP: the printer bytes
-// a job's options frame it with, worked out from the command tables; pages
+// a job's options frame it with, from the tests' table of printer commands; pages
 // and their expected dots; many runs at once; a look at a running child.
 #ifndef ZELP_TESTS_ROBUST_ROBUST_HARNESS_H
 #define ZELP_TESTS_ROBUST_ROBUST_HARNESS_H
@@ -21,12 +21,13 @@ namespace zelp::test {
 // empty is absent from the PPD file (value -1).
 struct JobOptions {
     std::optional<int32_t> Cutting, FeedDist_B, FeedDist, Beeper, CashDrawer, Logo, Logo_A, ImageAlgorithm,
-        BlankSpace, PrintRotate, BMSetting, BMHeight, BMOffset, BMDistance;
+        BlankSpace, PrintRotate, BMSetting, BMHeight, BMOffset, BMDistance, Darkness, Speed;
 
     // The PPD defaults for the options that are present.
     OptionDefaults Defaults() const;
 
-    // The bytes each framing point sends with these options.
+    // The bytes each framing point sends with these options, from the
+    // tests' table of printer commands.
     std::string JobStart() const;
     std::string PageStart() const;
     std::string PageEnd() const;

@@ -2,16 +2,14 @@
 // SPDX-License-Identifier: Apache-2.0
 // escpos-preview: shows what the printer would print from a byte stream that
 // raster_to_ZELP wrote, as a PNG picture of the paper and a side log.
-#include <png.h>
-
 #include <cerrno>
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "escpos_decode.h"
+#include "escpos_png.h"
 #include "escpos_render.h"
 
 namespace {
@@ -42,12 +40,16 @@ void PrintHelp() {
         "byte m is ignored and noted); ESC d n as n lines of blank paper at %u dots per\n"
         "line, or at the spacing set by ESC 3 n (n dots) until ESC 2 or ESC @ sets it\n"
         "back to %u; FF as a %zu-dot gap (a receipt has no page top); FS p n as a box\n"
-        "labelled LOGO n; ESC i and ESC m as a dashed line across the paper. The paper\n"
-        "is as wide as the widest band, or %zu dots when there is none.\n"
+        "labelled LOGO n; ESC i and ESC m as a dashed line across the paper. The other\n"
+        "image commands: an ESC * line (24-dot double density) printed by LF at the\n"
+        "line's top, LF feeding the line spacing; GS ( L graphics (fn 112) printed by\n"
+        "fn 50, feeding their height. The paper is as wide as the widest image, or\n"
+        "%zu dots when there is none.\n"
         "\n"
         "Side log (standard output): ESC @, byte 0E, FF, cuts, beeper (ESC B), drawer\n"
         "kicks (ESC p), stored logos, line spacing and the black-mark commands\n"
-        "(GS ( F and 1F 1B 1F 80/81/82), one line each with its byte offset.\n"
+        "(GS ( F and 1F 1B 1F 80/81/82), print density and speed (GS ( K), one line\n"
+        "each with its byte offset.\n"
         "Output order: the --log listing, then the side log or the --summary lines.\n"
         "\n"
         "Exit status: 0 when the whole stream was read; 1 for a malformed stream (a\n"
@@ -65,68 +67,6 @@ bool ReadAll(std::FILE* in, std::vector<uint8_t>* bytes) {
         bytes->insert(bytes->end(), block, block + got);
     }
     return std::ferror(in) == 0;
-}
-
-// Only plain data lives in this frame: libpng leaves it with longjmp.
-bool WritePngRows(std::FILE* out, const Picture& picture, std::vector<png_bytep>* rows) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (png == nullptr) return false;
-    png_infop info = png_create_info_struct(png);
-    if (info == nullptr) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, out);
-    // A long job is far taller than libpng's default limit of a million rows.
-    png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width),
-                 static_cast<png_uint_32>(picture.height), 1, PNG_COLOR_TYPE_GRAY,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    // In a 1-bit grey PNG a set bit is white; ours is a black dot.
-    png_set_invert_mono(png);
-    png_write_image(png, rows->data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
-bool WritePng(const std::string& path, const Picture& drawn, std::string* error) {
-    // A stream that takes no paper still gets a picture: one blank row, the
-    // least a PNG can hold.
-    Picture blank;
-    if (drawn.height == 0) {
-        blank.width = drawn.width;
-        blank.stride = drawn.stride;
-        blank.height = 1;
-        blank.bits.assign(blank.stride, 0);
-    }
-    const Picture& picture = drawn.height == 0 ? blank : drawn;
-    if (picture.width == 0 || picture.width > 0x7fffffff || picture.height > 0x7fffffff) {
-        *error = "cannot write " + path + ": a PNG cannot hold a picture of " +
-                 std::to_string(picture.width) + " x " + std::to_string(picture.height) + " dots";
-        return false;
-    }
-    std::vector<png_bytep> rows(picture.height);
-    // libpng takes non-const rows but only reads them when writing.
-    uint8_t* bits = const_cast<uint8_t*>(picture.bits.data());
-    for (size_t y = 0; y < picture.height; ++y) rows[y] = bits + y * picture.stride;
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = WritePngRows(out, picture, &rows);
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed) {
-        *error = "cannot write " + path;
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -205,7 +145,7 @@ int main(int argc, char** argv) {
     } else {
         for (const std::string& note : preview.notes) std::printf("%s\n", note.c_str());
     }
-    if (!outPath.empty() && !WritePng(outPath, preview.picture, &error)) {
+    if (!outPath.empty() && !WritePicturePng(outPath, preview.picture, &error)) {
         std::fflush(stdout);
         std::fprintf(stderr, "escpos-preview: %s\n", error.c_str());
         return kExitMalformed;

@@ -14,13 +14,20 @@ constexpr uint8_t kGs = 0x1D;
 constexpr uint8_t kUs = 0x1F;
 constexpr uint8_t kFf = 0x0C;
 constexpr uint8_t kSo = 0x0E;
+constexpr uint8_t kLf = 0x0A;
 
 // Bytes of a GS v 0 header before the row data.
 constexpr size_t kBandHeaderSize = 8;
 // The vendor family: 1F 1B 1F k 04 05 06, then the command's own bytes.
 constexpr size_t kVendorPrefixSize = 7;
-// GS ( F up to and including pH.
+// GS ( F, GS ( K and GS ( L up to and including pH.
 constexpr size_t kAdjustHeaderSize = 5;
+// ESC * m nL nH.
+constexpr size_t kBitImageHeaderSize = 5;
+// The only ESC * mode the filter sends: 24-dot double density.
+constexpr uint8_t kBitImage24Dot = 33;
+// GS ( L fn 112 from m to yH.
+constexpr uint32_t kGraphicsParams = 10;
 
 std::string Hex(uint8_t byte) {
     char text[8];
@@ -53,9 +60,11 @@ private:
     size_t Left() const { return size_ - pos_; }
     uint8_t At(size_t i) const { return data_[pos_ + i]; }
 
-    // True when `need` bytes are there; otherwise names the shortfall.
+    // True when `need` bytes are there; otherwise names the shortfall and
+    // keeps the count for readers fed piece by piece.
     bool Have(size_t need, const char* name, std::string* error) const {
         if (Left() >= need) return true;
+        need_ = need;
         *error = std::string("truncated ") + name + " (needs " + std::to_string(need) +
                  " bytes, " + std::to_string(Left()) + " left)";
         return false;
@@ -69,6 +78,10 @@ private:
                 return true;
             case kSo:
                 c->kind = CommandKind::Byte0E;
+                c->size = 1;
+                return true;
+            case kLf:
+                c->kind = CommandKind::LineFeed;
                 c->size = 1;
                 return true;
             case kEsc:
@@ -123,6 +136,8 @@ private:
                 c->t = At(3);
                 c->size = 4;
                 return true;
+            case 0x2A:
+                return DecodeBitImage(c, error);
             case 0x70:
                 if (!Have(5, "ESC p", error)) return false;
                 c->kind = CommandKind::DrawerKick;
@@ -154,7 +169,7 @@ private:
     bool DecodeGs(Command* c, std::string* error) {
         if (!Have(2, "GS command", error)) return false;
         if (At(1) == 0x76) return DecodeBand(c, error);
-        if (At(1) == 0x28) return DecodeAdjust(c, error);
+        if (At(1) == 0x28) return DecodeParen(c, error);
         *error = "unknown command GS " + Hex(At(1));
         return false;
     }
@@ -175,6 +190,10 @@ private:
         c->dataSize = static_cast<size_t>(c->widthBytes) * c->rows;
         const size_t left = Left() - kBandHeaderSize;
         if (c->dataSize > left) {
+            // The header is whole: say how long the block is, so a reader
+            // fed piece by piece can take the rows as they come.
+            c->size = kBandHeaderSize + c->dataSize;
+            need_ = c->size;
             *error = "truncated GS v 0 block (" + std::to_string(c->widthBytes) + " bytes x " +
                      std::to_string(c->rows) + " rows needs " + std::to_string(c->dataSize) +
                      " data bytes, " + std::to_string(left) + " left)";
@@ -185,12 +204,107 @@ private:
         return true;
     }
 
-    bool DecodeAdjust(Command* c, std::string* error) {
-        if (!Have(3, "GS ( command", error)) return false;
-        if (At(2) != 0x46) {
-            *error = "unknown command GS ( " + Hex(At(2));
+    bool DecodeBitImage(Command* c, std::string* error) {
+        if (!Have(kBitImageHeaderSize, "ESC * header", error)) return false;
+        if (At(2) != kBitImage24Dot) {
+            *error = "ESC * mode " + std::to_string(At(2)) + " (only 33, 24-dot double density, is known)";
             return false;
         }
+        c->kind = CommandKind::BitImage;
+        c->m = At(2);
+        c->n = At(3) + 256u * At(4);
+        c->dataSize = size_t{3} * c->n;
+        if (!Have(kBitImageHeaderSize + c->dataSize, "ESC * image", error)) return false;
+        c->data = data_ + pos_ + kBitImageHeaderSize;
+        c->size = kBitImageHeaderSize + c->dataSize;
+        return true;
+    }
+
+    bool DecodeParen(Command* c, std::string* error) {
+        if (!Have(3, "GS ( command", error)) return false;
+        switch (At(2)) {
+            case 0x46: return DecodeAdjust(c, error);
+            case 0x4B: return DecodePrintControl(c, error);
+            case 0x4C: return DecodeGraphics(c, error);
+            default:
+                *error = "unknown command GS ( " + Hex(At(2));
+                return false;
+        }
+    }
+
+    // GS ( K pL pH fn m with fn 49 (density) or 50 (speed).
+    bool DecodePrintControl(Command* c, std::string* error) {
+        if (!Have(kAdjustHeaderSize, "GS ( K", error)) return false;
+        const uint32_t length = At(3) + 256u * At(4);
+        if (length != 2) {
+            *error = "GS ( K parameter length " + std::to_string(length) + " (2 expected)";
+            return false;
+        }
+        if (!Have(kAdjustHeaderSize + 2, "GS ( K", error)) return false;
+        if (At(5) == 49) {
+            c->kind = CommandKind::PrintDensity;
+        } else if (At(5) == 50) {
+            c->kind = CommandKind::PrintSpeed;
+        } else {
+            *error = "unknown GS ( K function " + std::to_string(At(5));
+            return false;
+        }
+        c->m = At(6);
+        c->size = kAdjustHeaderSize + 2;
+        return true;
+    }
+
+    // GS ( L pL pH m fn ...: fn 112 stores raster graphics (monochrome, no
+    // enlargement), fn 50 prints them.
+    bool DecodeGraphics(Command* c, std::string* error) {
+        if (!Have(kAdjustHeaderSize, "GS ( L", error)) return false;
+        const uint32_t length = At(3) + 256u * At(4);
+        if (length < 2) {
+            *error = "GS ( L parameter length " + std::to_string(length) + " below 2";
+            return false;
+        }
+        if (!Have(kAdjustHeaderSize + length, "GS ( L", error)) return false;
+        if (At(5) != 48) {
+            *error = "GS ( L with m " + std::to_string(At(5)) + " (48 expected)";
+            return false;
+        }
+        c->size = kAdjustHeaderSize + length;
+        if (At(6) == 50 || At(6) == 2) {
+            if (length != 2) {
+                *error = "GS ( L fn 50 parameter length " + std::to_string(length) + " (2 expected)";
+                return false;
+            }
+            c->kind = CommandKind::GraphicsPrint;
+            return true;
+        }
+        if (At(6) != 112) {
+            *error = "unknown GS ( L function " + std::to_string(At(6));
+            return false;
+        }
+        if (length < kGraphicsParams + 1) {
+            *error = "GS ( L fn 112 parameter length " + std::to_string(length) + " below 11";
+            return false;
+        }
+        if (At(7) != 48 || At(8) != 1 || At(9) != 1 || At(10) != 49) {
+            *error = "GS ( L fn 112 other than monochrome at normal size (a bx by c " + std::to_string(At(7)) + " " +
+                     std::to_string(At(8)) + " " + std::to_string(At(9)) + " " + std::to_string(At(10)) + ")";
+            return false;
+        }
+        c->kind = CommandKind::GraphicsStore;
+        c->n = At(11) + 256u * At(12);
+        c->rows = At(13) + 256u * At(14);
+        c->widthBytes = (c->n + 7) / 8;
+        c->dataSize = static_cast<size_t>(c->widthBytes) * c->rows;
+        if (c->dataSize != length - kGraphicsParams) {
+            *error = "GS ( L fn 112 of " + std::to_string(c->n) + " dots x " + std::to_string(c->rows) +
+                     " rows with " + std::to_string(length - kGraphicsParams) + " data bytes";
+            return false;
+        }
+        c->data = data_ + pos_ + kAdjustHeaderSize + kGraphicsParams;
+        return true;
+    }
+
+    bool DecodeAdjust(Command* c, std::string* error) {
         if (!Have(kAdjustHeaderSize, "GS ( F", error)) return false;
         c->kind = CommandKind::BlackMarkAdjust;
         c->length = At(3) + 256u * At(4);
@@ -249,9 +363,33 @@ private:
         return true;
     }
 
+public:
+    // The first command only, telling a short stream from a wrong one.
+    DecodeStep First() {
+        DecodeStep step;
+        step.command.offset = 0;
+        if (size_ == 0) {
+            step.status = StepStatus::NeedMore;
+            step.needed = 1;
+            return step;
+        }
+        if (DecodeOne(&step.command, &step.error)) {
+            step.status = StepStatus::Complete;
+        } else if (need_ > size_) {
+            step.status = StepStatus::NeedMore;
+            step.needed = need_;
+        } else {
+            step.status = StepStatus::Unknown;
+        }
+        return step;
+    }
+
+private:
     const uint8_t* data_;
     size_t size_;
     size_t pos_ = 0;
+    // Bytes the command being read needs, set when they are not all there.
+    mutable size_t need_ = 0;
 };
 
 }  // namespace
@@ -265,6 +403,9 @@ const CommandKind kAllCommandKinds[kCommandKindCount] = {
     CommandKind::SetLineSpacing,    CommandKind::BlackMarkAdjust,
     CommandKind::BlackMarkMode,     CommandKind::BlackMarkDistance,
     CommandKind::BlackMarkHeight,   CommandKind::RasterBand,
+    CommandKind::LineFeed,          CommandKind::BitImage,
+    CommandKind::GraphicsStore,     CommandKind::GraphicsPrint,
+    CommandKind::PrintDensity,      CommandKind::PrintSpeed,
 };
 
 const char* CommandName(CommandKind kind) {
@@ -285,6 +426,12 @@ const char* CommandName(CommandKind kind) {
         case CommandKind::BlackMarkDistance: return "1F 1B 1F 81";
         case CommandKind::BlackMarkHeight: return "1F 1B 1F 82";
         case CommandKind::RasterBand: return "GS v 0";
+        case CommandKind::LineFeed: return "LF";
+        case CommandKind::BitImage: return "ESC *";
+        case CommandKind::GraphicsStore: return "GS ( L fn 112";
+        case CommandKind::GraphicsPrint: return "GS ( L fn 50";
+        case CommandKind::PrintDensity: return "GS ( K fn 49";
+        case CommandKind::PrintSpeed: return "GS ( K fn 50";
     }
     return "?";
 }
@@ -307,6 +454,12 @@ const char* CommandId(CommandKind kind) {
         case CommandKind::BlackMarkDistance: return "bm_distance";
         case CommandKind::BlackMarkHeight: return "bm_height";
         case CommandKind::RasterBand: return "gs_v_0";
+        case CommandKind::LineFeed: return "lf";
+        case CommandKind::BitImage: return "esc_star";
+        case CommandKind::GraphicsStore: return "gs_paren_l_store";
+        case CommandKind::GraphicsPrint: return "gs_paren_l_print";
+        case CommandKind::PrintDensity: return "gs_paren_k_density";
+        case CommandKind::PrintSpeed: return "gs_paren_k_speed";
     }
     return "unknown";
 }
@@ -314,6 +467,11 @@ const char* CommandId(CommandKind kind) {
 DecodeResult Decode(const uint8_t* data, size_t size) {
     if (data == nullptr) size = 0;
     return Reader(data, size).Run();
+}
+
+DecodeStep DecodeFirst(const uint8_t* data, size_t size) {
+    if (data == nullptr) size = 0;
+    return Reader(data, size).First();
 }
 
 std::string FormatCommand(const Command& c) {
@@ -357,6 +515,17 @@ std::string FormatCommand(const Command& c) {
         case CommandKind::RasterBand:
             std::snprintf(text, sizeof text, "%0*llu %s m=%u width=%u bytes rows=%u", offsetDigits,
                           offset, name, c.m, c.widthBytes, c.rows);
+            break;
+        case CommandKind::BitImage:
+            std::snprintf(text, sizeof text, "%0*llu %s m=%u columns=%u", offsetDigits, offset, name, c.m, c.n);
+            break;
+        case CommandKind::GraphicsStore:
+            std::snprintf(text, sizeof text, "%0*llu %s width=%u dots rows=%u", offsetDigits, offset, name, c.n,
+                          c.rows);
+            break;
+        case CommandKind::PrintDensity:
+        case CommandKind::PrintSpeed:
+            std::snprintf(text, sizeof text, "%0*llu %s m=%u", offsetDigits, offset, name, c.m);
             break;
         default:
             std::snprintf(text, sizeof text, "%0*llu %s", offsetDigits, offset, name);

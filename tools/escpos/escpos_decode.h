@@ -3,10 +3,11 @@
 // Reading a printer byte stream, as raster_to_ZELP writes it, back into a
 // list of commands.
 //
-// The decoder knows exactly the commands the filter can send (plus ESC 2 and
-// ESC 3 n, which set the line spacing that ESC d feeds by). Anything else is
-// an error: the aim is to catch a filter that writes stray bytes, not to be a
-// general ESC/POS reader.
+// The decoder knows exactly the commands the filter can send, in each of its
+// image commands (GS v 0; ESC * in 24-dot double density with ESC 3 n, LF
+// and ESC 2; GS ( L store and print) and with print density and speed
+// (GS ( K). Anything else is an error: the aim is to catch a filter that
+// writes stray bytes, not to be a general ESC/POS reader.
 #ifndef ZELP_TOOLS_ESCPOS_DECODE_H
 #define ZELP_TOOLS_ESCPOS_DECODE_H
 
@@ -34,9 +35,15 @@ enum class CommandKind {
     BlackMarkDistance,  // 1F 1B 1F 81 04 05 06 dH dL
     BlackMarkHeight,    // 1F 1B 1F 82 04 05 06 hH hL
     RasterBand,         // 1D 76 30 m xL xH yL yH data      GS v 0
+    LineFeed,           // 0A             LF
+    BitImage,           // 1B 2A 21 nL nH data              ESC * (24-dot double density)
+    GraphicsStore,      // 1D 28 4C pL pH 30 70 30 01 01 31 xL xH yL yH data   GS ( L fn 112
+    GraphicsPrint,      // 1D 28 4C 02 00 30 32             GS ( L fn 50
+    PrintDensity,       // 1D 28 4B 02 00 31 m              GS ( K fn 49
+    PrintSpeed,         // 1D 28 4B 02 00 32 m              GS ( K fn 50
 };
 
-constexpr size_t kCommandKindCount = 16;
+constexpr size_t kCommandKindCount = 22;
 
 // Every kind in a fixed order (the order of the enum), for listings.
 extern const CommandKind kAllCommandKinds[kCommandKindCount];
@@ -55,6 +62,9 @@ const char* CommandId(CommandKind kind);
 //   BlackMarkMode: n (mode byte)
 //   BlackMarkDistance, BlackMarkHeight: n (the two bytes, high byte first)
 //   RasterBand: m, widthBytes, rows, data
+//   BitImage: m, n (columns, 24 dots each: 3 bytes, top dot in bit 7), data
+//   GraphicsStore: n (width in dots), widthBytes, rows, data (rows as in a band)
+//   PrintDensity, PrintSpeed: m
 struct Command {
     CommandKind kind = CommandKind::Initialize;
     size_t offset = 0;  // of the first byte in the stream
@@ -88,6 +98,29 @@ DecodeResult Decode(const uint8_t* data, size_t size);
 // The command as one listing line: offset (at least six digits), name and
 // parameters, e.g. "000123 GS v 0 m=0 width=72 bytes rows=24".
 std::string FormatCommand(const Command& command);
+
+// Reading a stream that arrives piece by piece, as a printer's receive side
+// does: the first command of what has come so far.
+enum class StepStatus {
+    Complete,  // `command` is whole; it takes command.size bytes
+    NeedMore,  // the bytes so far begin a command that goes on
+    Unknown,   // no command of the list begins this way
+};
+
+struct DecodeStep {
+    StepStatus status = StepStatus::Unknown;
+    // Complete: the command. NeedMore: what is known of it; a GS v 0 block
+    // whose header is whole has its kind, m, widthBytes, rows, dataSize and
+    // size (header and rows) set, so that the rows can be taken as they come.
+    Command command;
+    // NeedMore: bytes the command needs as far as the bytes so far tell,
+    // more than were given.
+    size_t needed = 0;
+    std::string error;  // Unknown: what was wrong
+};
+
+// Decodes the command at the start of `size` bytes at `data`.
+DecodeStep DecodeFirst(const uint8_t* data, size_t size);
 
 }  // namespace zelp::escpos
 

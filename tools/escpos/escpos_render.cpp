@@ -153,14 +153,55 @@ std::string Note(const Command& c, size_t lineSpacing) {
             std::snprintf(text, sizeof text, "mode m=%u (%s) ignored, drawn at normal size", c.m,
                           BandMode(c.m));
             return at + text;
+        case CommandKind::LineFeed:
+        case CommandKind::BitImage:
+        case CommandKind::GraphicsStore:
+        case CommandKind::GraphicsPrint:
+            return "";
+        case CommandKind::PrintDensity:
+            // m 128 to 255 are the lighter levels, counted down from 256.
+            std::snprintf(text, sizeof text, "print density level %d%s", c.m < 128 ? static_cast<int>(c.m)
+                                                                                   : static_cast<int>(c.m) - 256,
+                          c.m == 0 ? " (the printer's own)" : "");
+            return at + text;
+        case CommandKind::PrintSpeed:
+            std::snprintf(text, sizeof text, "print speed level %u%s", c.m, c.m == 0 ? " (the printer's own)" : "");
+            return at + text;
     }
     return "";
 }
 
+// What the printer holds before it prints: ESC * images of the current
+// line, and stored graphics.
+struct Buffer {
+    struct Image {
+        size_t commandIndex;
+        size_t left;
+    };
+    std::vector<Image> line;
+    size_t lineWidth = 0;
+    const Command* graphics = nullptr;
+    size_t graphicsIndex = 0;
+
+    void Clear() {
+        line.clear();
+        lineWidth = 0;
+        graphics = nullptr;
+    }
+};
+
+struct Drawing {
+    size_t commandIndex;  // the ESC * or GS ( L fn 112 command
+    size_t top;
+    size_t left;
+};
+
 // Dot rows a command takes; updates the line spacing it changes.
-size_t Height(const Command& c, uint32_t* lineSpacing) {
+size_t Height(const Command& c, uint32_t* lineSpacing, const Buffer& buffer) {
     switch (c.kind) {
         case CommandKind::RasterBand: return c.rows;
+        case CommandKind::LineFeed: return *lineSpacing;
+        case CommandKind::GraphicsPrint: return buffer.graphics != nullptr ? buffer.graphics->rows : 0;
         case CommandKind::FeedLines: return static_cast<size_t>(c.n) * *lineSpacing;
         case CommandKind::FormFeed: return kFormFeedGapDots;
         case CommandKind::CutOnePoint:
@@ -177,6 +218,23 @@ void DrawBand(Picture* picture, const Command& c, size_t top) {
     for (size_t row = 0; row < c.rows; ++row) {
         std::memcpy(&picture->bits[(top + row) * picture->stride], c.data + row * c.widthBytes,
                     c.widthBytes);
+    }
+}
+
+// 24-dot columns, three bytes each, the top dot in bit 7 of the first.
+void DrawColumns(Picture* picture, const Command& c, size_t top, size_t left) {
+    for (size_t x = 0; x < c.n; ++x) {
+        for (size_t dot = 0; dot < 24; ++dot) {
+            if (c.data[x * 3 + dot / 8] & (0x80u >> (dot % 8))) picture->SetDot(left + x, top + dot);
+        }
+    }
+}
+
+void DrawGraphics(Picture* picture, const Command& c, size_t top) {
+    for (size_t row = 0; row < c.rows; ++row) {
+        for (size_t x = 0; x < c.n; ++x) {
+            if (c.data[row * c.widthBytes + x / 8] & (0x80u >> (x % 8))) picture->SetDot(x, top + row);
+        }
     }
 }
 
@@ -212,6 +270,10 @@ void DrawLogoBox(Picture* picture, const Command& c, size_t top) {
 
 }  // namespace
 
+size_t PaperRows(const Command& command, uint32_t* lineSpacing) {
+    return Height(command, lineSpacing);
+}
+
 size_t TextWidth(const std::string& text, size_t scale) {
     if (text.empty()) return 0;
     return (text.size() * (kGlyphWidth + 1) - 1) * scale;
@@ -238,7 +300,10 @@ bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::
     *preview = Preview();
     size_t widestBytes = 0;
     for (const Command& c : commands) {
-        if (c.kind == CommandKind::RasterBand && c.widthBytes > widestBytes) widestBytes = c.widthBytes;
+        size_t bytes = 0;
+        if (c.kind == CommandKind::RasterBand || c.kind == CommandKind::GraphicsStore) bytes = c.widthBytes;
+        if (c.kind == CommandKind::BitImage) bytes = (c.n + 7) / 8;
+        if (bytes > widestBytes) widestBytes = bytes;
     }
     Picture& picture = preview->picture;
     picture.width = widestBytes > 0 ? widestBytes * 8 : kDefaultPaperWidthDots;
@@ -248,10 +313,35 @@ bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::
     // Layout first, so the picture is taken once at its final size.
     uint32_t lineSpacing = kDefaultLineSpacingDots;
     size_t height = 0;
+    Buffer buffer;
+    std::vector<Drawing> drawings;
     for (size_t i = 0; i < commands.size(); ++i) {
-        const size_t taken = Height(commands[i], &lineSpacing);
-        const std::string note = Note(commands[i], lineSpacing);
+        const Command& c = commands[i];
+        const size_t taken = Height(c, &lineSpacing, buffer);
+        const std::string note = Note(c, lineSpacing);
         if (!note.empty()) preview->notes.push_back(note);
+        switch (c.kind) {
+            case CommandKind::Initialize: buffer.Clear(); break;
+            case CommandKind::BitImage:
+                buffer.line.push_back({i, buffer.lineWidth});
+                buffer.lineWidth += c.n;
+                break;
+            case CommandKind::GraphicsStore:
+                buffer.graphics = &c;
+                buffer.graphicsIndex = i;
+                break;
+            case CommandKind::LineFeed:
+            case CommandKind::FeedLines:
+                for (const Buffer::Image& image : buffer.line) drawings.push_back({image.commandIndex, height, image.left});
+                buffer.line.clear();
+                buffer.lineWidth = 0;
+                break;
+            case CommandKind::GraphicsPrint:
+                if (buffer.graphics != nullptr) drawings.push_back({buffer.graphicsIndex, height, 0});
+                buffer.graphics = nullptr;
+                break;
+            default: break;
+        }
         if (taken == 0) continue;
         if (taken > maxHeight - height) {
             *error = "picture too large (more than " + std::to_string(maxHeight) + " dot rows of " +
@@ -273,6 +363,11 @@ bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::
             case CommandKind::PrintLogo: DrawLogoBox(&picture, c, place.top); break;
             default: break;  // feeds and gaps: blank paper
         }
+    }
+    for (const Drawing& drawing : drawings) {
+        const Command& c = commands[drawing.commandIndex];
+        if (c.kind == CommandKind::BitImage) DrawColumns(&picture, c, drawing.top, drawing.left);
+        if (c.kind == CommandKind::GraphicsStore) DrawGraphics(&picture, c, drawing.top);
     }
     return true;
 }

@@ -44,7 +44,9 @@ struct Picture {
     }
 };
 
-// Where a command that takes paper was put.
+// Where a command that takes paper was put. An image that comes into the
+// printer's buffer first (ESC *, GS ( L fn 112) is drawn at the top of the
+// command that prints it (LF, ESC d, GS ( L fn 50).
 struct Placement {
     size_t commandIndex = 0;
     size_t top = 0;     // first dot row
@@ -59,9 +61,17 @@ struct Preview {
     std::vector<std::string> notes;
 };
 
-// Lays out and draws every command. False, with `error` set, only when the
+// Lays out and draws every command. LF feeds the line spacing, and an
+// ESC * line printed by it is drawn from the line's top, 24 dots down
+// whatever the spacing (rows past the picture's end are left out); GS ( L
+// fn 50 feeds the height of the graphics it prints. False, with `error` set, only when the
 // picture would exceed kMaxPictureBytes.
 bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::string* error);
+
+// Dot rows of paper `command` takes in the picture. ESC 3 n, ESC 2 and
+// ESC @ set `*lineSpacing`, which starts at kDefaultLineSpacingDots; ESC d n
+// feeds by it. For a printer model that pays for paper row by row.
+size_t PaperRows(const Command& command, uint32_t* lineSpacing);
 
 // Draws `text` (digits, capitals, space and a little punctuation; other
 // characters as '?') in 5x7 glyphs scaled by `scale`, the top left corner
