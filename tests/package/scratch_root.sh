@@ -11,7 +11,7 @@
 #
 # PACKAGE_DIR holds printer-driver-zelp_*.deb and zelp-printer-app_*.deb;
 # NATIVE_BUILD a build folder with the test tools (zelp-rawprinter,
-# zelp-rasterinfo). In the scratch root:
+# zelp-rasterinfo, zelp-wire). In the scratch root:
 #  1. a filter installed by hand stops the driver package, and is kept;
 #  2. both packages install; the unit is enabled; systemd-analyze verify
 #     passes;
@@ -32,7 +32,10 @@ if [ "${1:-}" = --in-root ]; then
   export ZELP_PREVIEW=/usr/bin/escpos-preview
   export ZELP_RAWPRINTER=$native/tests/cups/zelp-rawprinter
   export ZELP_RASTERINFO=$native/tests/cups/zelp-rasterinfo
-  export ZELP_PPD_DIR=/usr/share/ppd/zelp
+  export ZELP_WIRE=$native/tests/support/zelp-wire
+  # The build's PPD folder only for its list of models (models.tsv).
+  export ZELP_PPD_DIR=$native/ppd
+  ppds=/usr/share/ppd/zelp
   export TMPDIR=$work_parent
   # shellcheck source=../cups/common.sh
   . "$(dirname "$0")/../cups/common.sh"
@@ -56,7 +59,7 @@ if [ "${1:-}" = --in-root ]; then
 
   # 2. Install.
   dpkg -i "$driver_deb" "$app_deb" >"$WORK/install.log" 2>&1 || fail "dpkg -i failed: $(tail -n 20 "$WORK/install.log")"
-  for f in "$ZELP_FILTER" "$ZELP_PREVIEW" "$ZELP_PPD_DIR"/zelp80.ppd "$ZELP_PPD_DIR"/zelp58.ppd \
+  for f in "$ZELP_FILTER" "$ZELP_PREVIEW" "$ppds"/zelp80.ppd "$ppds"/zelp58.ppd \
     /usr/share/cups/ppd-updaters/printer-driver-zelp.ppd-updater /usr/sbin/zelp-printer-app \
     /lib/systemd/system/zelp-printer-app.service; do
     [ -e "$f" ] || fail "$f was not installed"
@@ -99,8 +102,8 @@ if [ "${1:-}" = --in-root ]; then
     wait_job_finished "zelp$model" "$id"
     job=$((job + 1))
     bytes=$(wait_for_job_bytes "$job")
-    load_settings "$ZELP_PPD_DIR/zelp$model.ppd"
-    check_receipt "$bytes" "$(ppd_width_bytes "$ZELP_PPD_DIR/zelp$model.ppd")" "CUPS's test page through $entry"
+    load_settings "$ppds/zelp$model.ppd"
+    check_receipt "$bytes" "$(ppd_width_bytes "$ppds/zelp$model.ppd")" "CUPS's test page through $entry"
   done
   stop_pid "$CUPSD_PID"
 
@@ -136,7 +139,7 @@ if [ "${1:-}" = --in-root ]; then
 
   # 4. Remove, then purge.
   dpkg -r zelp-printer-app printer-driver-zelp >"$WORK/remove.log" 2>&1 || fail "dpkg -r failed: $(cat "$WORK/remove.log")"
-  for f in "$ZELP_FILTER" "$ZELP_PREVIEW" "$ZELP_PPD_DIR" /usr/sbin/zelp-printer-app \
+  for f in "$ZELP_FILTER" "$ZELP_PREVIEW" "$ppds" /usr/sbin/zelp-printer-app \
     /lib/systemd/system/zelp-printer-app.service; do
     [ ! -e "$f" ] || fail "$f is still there after dpkg -r"
   done
