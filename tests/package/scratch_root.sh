@@ -43,6 +43,8 @@ if [ "${1:-}" = --in-root ]; then
   driver_deb=$(ls "$packages"/printer-driver-zelp_*.deb)
   app_deb=$(ls "$packages"/zelp-printer-app_*.deb)
   export DEBIAN_FRONTEND=noninteractive
+  # Packages the machine may have installed are gone in here.
+  dpkg -P zelp-printer-app printer-driver-zelp >/dev/null 2>&1 || true
 
   # 1. A filter installed by hand is in the way: nothing is installed, the
   # file stays, and the message names it.
