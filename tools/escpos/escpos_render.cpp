@@ -271,7 +271,8 @@ void DrawLogoBox(Picture* picture, const Command& c, size_t top) {
 }  // namespace
 
 size_t PaperRows(const Command& command, uint32_t* lineSpacing) {
-    return Height(command, lineSpacing);
+    // Without the stored graphics, their print counts no rows.
+    return Height(command, lineSpacing, Buffer{});
 }
 
 size_t TextWidth(const std::string& text, size_t scale) {

@@ -70,7 +70,8 @@ bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::
 
 // Dot rows of paper `command` takes in the picture. ESC 3 n, ESC 2 and
 // ESC @ set `*lineSpacing`, which starts at kDefaultLineSpacingDots; ESC d n
-// feeds by it. For a printer model that pays for paper row by row.
+// feeds by it. For a printer model that pays for paper row by row; the print
+// of stored graphics (GS ( L fn 50) counts no rows here.
 size_t PaperRows(const Command& command, uint32_t* lineSpacing);
 
 // Draws `text` (digits, capitals, space and a little punctuation; other
