@@ -180,6 +180,11 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
         "ZELP Printer Application", port, "_print,_universal", spool.c_str(), logFile != nullptr ? logFile : "-",
         LogLevel(cupsGetOption("log-level", numOptions, options)), nullptr, false);
     if (system == nullptr) return nullptr;
+    // "log-max-size=0" keeps one log file: PAPPL otherwise starts a new one
+    // past 1 MiB, from whichever thread logs then.
+    if (const char* size = cupsGetOption("log-max-size", numOptions, options)) {
+        papplSystemSetMaxLogSize(system, strtoul(size, nullptr, 10));
+    }
 
     // Only the server listens: "drivers", "autoadd" and the like run this
     // callback too and must not take the port of a running server.

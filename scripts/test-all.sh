@@ -2,7 +2,8 @@
 # SPDX-FileCopyrightText: 2026 The ZELP driver authors
 # SPDX-License-Identifier: Apache-2.0
 # Sets the machine up and runs every test: the optimised build and the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, each through CTest.
+# AddressSanitizer + UndefinedBehaviorSanitizer build, each through CTest,
+# then the ThreadSanitizer build of the Printer Application and the core.
 # cppcheck and clang-tidy look over our code first. Under CI (CI=true)
 # warnings are errors.
 set -euo pipefail
@@ -29,3 +30,10 @@ for preset in "${presets[@]}"; do
   echo "=== ${preset}: tests"
   ctest --preset "$preset" -j"$jobs"
 done
+
+# ThreadSanitizer over the Printer Application and the page core: the tests
+# that print on several printers, or run several jobs, at once.
+echo "=== tsan: configure, build, tests"
+cmake --preset tsan
+cmake --build --preset tsan -j"$jobs"
+ctest --preset tsan -j"$jobs"

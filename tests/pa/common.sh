@@ -65,7 +65,7 @@ start_pa() {
   start_bg env SNAP_COMMON="$PA_DIR" LSAN_OPTIONS="$(lsan_pappl)" \
     ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0" "$ZELP_PA" server -o server-port="$PA_PORT" \
     -o listen-hostname=localhost -o server-hostname=localhost -o log-level=debug \
-    -o log-file="$PA_DIR/log" -o spool-directory="$PA_DIR/spool" -o state-file="$PA_DIR/state" \
+    -o log-file="$PA_DIR/log" -o log-max-size=0 -o spool-directory="$PA_DIR/spool" -o state-file="$PA_DIR/state" \
     2>>"$PA_DIR/stderr"
   PA_PID=$BG_PID
   for ((i = 0; i < 200; i++)); do
