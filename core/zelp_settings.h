@@ -35,6 +35,7 @@ struct ZELP_Init_Setting {
     int32_t BMOffset;
     int32_t BMDistance;
     int32_t LeadingBlank;  // 1: blank dot rows at the top of a page are not sent; -1 or 0: they are
+    int32_t Centering;     // 1: a page narrower than the print head is centred on it; else from the left edge
 };
 
 // Width and height texts of a PageSize keyword hold at most this many bytes,
