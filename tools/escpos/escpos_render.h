@@ -59,9 +59,12 @@ struct Preview {
     std::vector<std::string> notes;
 };
 
-// Lays out and draws every command. False, with `error` set, only when the
-// picture would exceed kMaxPictureBytes.
-bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::string* error);
+// Lays out and draws every command. The paper is `headDots` wide (the
+// print head's width, so that a narrow band shows where it lands), or as
+// wide as the widest band when that is wider or `headDots` is 0. False,
+// with `error` set, only when the picture would exceed kMaxPictureBytes.
+bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::string* error,
+                   size_t headDots = 0);
 
 // Draws `text` (digits, capitals, space and a little punctuation; other
 // characters as '?') in 5x7 glyphs scaled by `scale`, the top left corner
