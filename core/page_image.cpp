@@ -173,6 +173,7 @@ WholePage::~WholePage() = default;
 bool WholePage::Begin(const cups_page_header2_t& header, ZelpOutput& out) {
     header_ = header;
     got_ = 0;
+    failed_ = false;
     const uint32_t bits = header.cupsBitsPerPixel;
     const bool imageDepth = bits == 1 || bits == 4 || bits == 8 || bits == 24;
     // Lines that land in image rows as they are (same depth, no longer than
@@ -181,24 +182,35 @@ bool WholePage::Begin(const cups_page_header2_t& header, ZelpOutput& out) {
     viaBuffer_ = !(imageDepth && header.cupsWidth > 0 &&
                    header.cupsBytesPerLine <= CxImage::RowBytes(header.cupsWidth, bits));
     image_.reset(new (std::nothrow) CxImage(0));
-    bool room = image_ != nullptr;
-    if (room && viaBuffer_) {
-        pageBuffer_.reset(static_cast<unsigned char*>(calloc(header.cupsHeight, header.cupsBytesPerLine)));
+    if (image_ == nullptr) out.Message("ERROR: Unable to allocate memory\n");
+    return image_ != nullptr;
+}
+
+// The page's memory is taken when its first lines come: a page of which no
+// line comes costs nothing. False after "ERROR: Unable to allocate memory".
+bool WholePage::Room(ZelpOutput& out) {
+    if (failed_) return false;
+    if (viaBuffer_ ? pageBuffer_ != nullptr : image_->IsValid()) return true;
+    const uint32_t bits = header_.cupsBitsPerPixel;
+    bool room;
+    if (viaBuffer_) {
+        pageBuffer_.reset(static_cast<unsigned char*>(calloc(header_.cupsHeight, header_.cupsBytesPerLine)));
         room = pageBuffer_ != nullptr;
-    } else if (room) {
-        room = image_->Create(header.cupsWidth, header.cupsHeight, bits, 0) != nullptr;
+    } else {
+        room = image_->Create(header_.cupsWidth, header_.cupsHeight, bits, 0) != nullptr;
         if (room && bits <= 8) image_->SetGrayPalette();
     }
     if (!room) {
-        image_.reset();
+        failed_ = true;
         out.Message("ERROR: Unable to allocate memory\n");
     }
     return room;
 }
 
-void WholePage::Lines(const unsigned char* lines, uint32_t count) {
+void WholePage::Lines(const unsigned char* lines, uint32_t count, ZelpOutput& out) {
     const uint32_t n = header_.cupsBytesPerLine;
     count = std::min(count, header_.cupsHeight - got_);
+    if (count == 0 || !Room(out)) return;
     if (viaBuffer_) {
         memcpy(pageBuffer_.get() + size_t{got_} * n, lines, size_t{count} * n);
     } else {
@@ -244,7 +256,7 @@ int WholePage::End(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t 
         Dbg_WriteStr("page left out: cancelled before its first band");
         return true;
     };
-    if (cancelled()) return 1;
+    if (cancelled() || failed_) return 1;
     if (got_ == 0) {
         image_.reset();
         pageBuffer_.reset();

@@ -26,12 +26,13 @@ public:
     WholePage();
     ~WholePage();
 
-    // Makes room for the page's lines: the page image, or for 32-bit pages
-    // and lines longer than an image row a page buffer. False after "ERROR:
-    // Unable to allocate memory" when there is no room.
+    // Readies the page: its lines go into the page image, or for 32-bit
+    // pages and lines longer than an image row into a page buffer, taken
+    // when the first lines come. False after "ERROR: Unable to allocate
+    // memory" when there is no room.
     bool Begin(const cups_page_header2_t& header, ZelpOutput& out);
     // The page's next lines, cupsBytesPerLine bytes each.
-    void Lines(const unsigned char* lines, uint32_t count);
+    void Lines(const unsigned char* lines, uint32_t count, ZelpOutput& out);
     // Lines that never came are blank; renders the page and sends its
     // bitmap, `copies` times. 0 when the bitmap went out, 1 when the page
     // could not be rendered, or was cancelled before its first band
@@ -47,8 +48,11 @@ private:
     };
     // Only when the lines cannot go straight into the image.
     std::unique_ptr<unsigned char, Free> pageBuffer_;
+    bool Room(ZelpOutput& out);
+
     bool viaBuffer_ = false;
-    uint32_t got_ = 0;  // lines that came
+    bool failed_ = false;  // no room for the lines: the page is not sent
+    uint32_t got_ = 0;     // lines that came
     ZelpCancelTest cancel_{};  // asked by the image between its rows
 };
 

@@ -149,7 +149,7 @@ bool ZelpPageLines(ZelpJob* job, const unsigned char* lines, uint32_t count) {
     // remaining lines are not worth reading.
     if (job->whole != nullptr && job->Canceled()) return false;
     if (job->stream != nullptr) job->stream->Lines(lines, count);
-    if (job->whole != nullptr) job->whole->Lines(lines, count);
+    if (job->whole != nullptr) job->whole->Lines(lines, count, job->out);
     return job->out.Deliver();
 }
 
