@@ -23,6 +23,8 @@ constexpr float kHalfTurn = 180.0f;
 constexpr float kThreeQuarterTurn = 270.0f;
 constexpr uint8_t kThresholdLevel = 127;
 constexpr int32_t kThresholdAlgorithm = 1;
+// Bytes of bitmap taken out between two looks at the image's escape.
+constexpr int64_t kTakeOutBlockBytes = 4 << 20;
 
 void rotateAsAsked(CxImage* image, int32_t printRotate) {
     switch (printRotate) {
@@ -81,14 +83,26 @@ unsigned char* GetCxImageBinaryData(const cups_page_header2_t& header, CxImage* 
     *cjBits = *lDelta * *cy;
     unsigned char* bitmap = static_cast<unsigned char*>(malloc(static_cast<size_t>(*cjBits)));
     if (bitmap == nullptr) return nullptr;
-    memcpy(bitmap, image->GetBits(0), static_cast<size_t>(*cjBits));
-    if (header.cupsBitsPerPixel == 1) {
-        ClearBitsRightOfWidth(bitmap, *lDelta, *cx, *cy);
-    } else {
-        // Converted pages hold black as index 0: set the padding white, then
-        // invert so that black becomes a dot and the padding prints nothing.
-        HandlerDiff2Blank(bitmap, *lDelta, *cx, *cy);
-        ReveseBitmap(bitmap, *cjBits);
+    // Rows a block at a time, each row on its own, so that the image's
+    // escape (a cancelled job) is heard between blocks of a large page.
+    const int32_t blockRows = static_cast<int32_t>(std::max<int64_t>(1, kTakeOutBlockBytes / *lDelta));
+    for (int32_t y = 0; y < *cy; y += blockRows) {
+        if (image->GetEscape() != 0) {
+            free(bitmap);
+            return nullptr;
+        }
+        const int32_t rows = std::min(blockRows, *cy - y);
+        unsigned char* block = bitmap + int64_t{y} * *lDelta;
+        memcpy(block, image->GetBits(static_cast<uint64_t>(y)), static_cast<size_t>(rows * *lDelta));
+        if (header.cupsBitsPerPixel == 1) {
+            ClearBitsRightOfWidth(block, *lDelta, *cx, rows);
+        } else {
+            // Converted pages hold black as index 0: set the padding white,
+            // then invert so that black becomes a dot and the padding
+            // prints nothing.
+            HandlerDiff2Blank(block, *lDelta, *cx, rows);
+            ReveseBitmap(block, rows * *lDelta);
+        }
     }
     return bitmap;
 }
