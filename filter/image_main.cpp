@@ -148,6 +148,7 @@ std::string OwnFolder() {
 
 pid_t Start(const std::string& program, std::vector<std::string> args, int in, int out) {
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args) argv.push_back(&arg[0]);
     argv.push_back(nullptr);
     const pid_t pid = fork();
