@@ -2,10 +2,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "raster_bands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "debug.h"
+#include "zelp_models.h"
 
 namespace {
 
@@ -62,16 +64,49 @@ bool RowIsBlank(const unsigned char* row, int64_t lDelta) {
 
 }  // namespace
 
-PageBands::PageBands(ZelpOutput& out, const ZELP_Init_Setting& settings, int64_t lDelta, uint64_t copies)
+int64_t HeadDots(int32_t modelNumber) {
+    for (const ZelpModel& model : kZelpModels) {
+        if (model.modelNumber == modelNumber) return model.headDots;
+    }
+    return 0;
+}
+
+PageBands::PageBands(ZelpOutput& out, const ZELP_Init_Setting& settings, int64_t lDelta, int64_t width,
+                     uint64_t copies)
     : out_(out),
       lDelta_(lDelta),
       copies_(copies),
       skipEnd_(settings.BlankSpace != 0),
       skipStart_(settings.LeadingBlank > 0),
-      imageCommand_(settings.GraphicsCommand),
-      band_(static_cast<size_t>(lDelta * kBandRows)) {}
+      imageCommand_(settings.GraphicsCommand) {
+    const int64_t head = settings.Centering == 1 ? HeadDots(settings.modelNumber) : 0;
+    if (width > 0 && width < head) {
+        // Whole 32-bit words, as every other row is sent.
+        lDelta_ = (head + 31) / 32 * 4;
+        shift_ = (head - width) / 2;
+        pageBytes_ = (width + 7) / 8;
+        placed_.resize(static_cast<size_t>(lDelta_));
+    }
+    band_.resize(static_cast<size_t>(lDelta_ * kBandRows));
+}
+
+// The row as wide as the head, its dots moved right by shift_.
+const unsigned char* PageBands::Placed(const unsigned char* row) {
+    std::fill(placed_.begin(), placed_.end(), 0);
+    const int64_t first = shift_ / 8;
+    const int bits = static_cast<int>(shift_ % 8);
+    for (int64_t i = 0; i < pageBytes_; ++i) {
+        if (row[i] == 0) continue;
+        placed_[static_cast<size_t>(first + i)] |= static_cast<unsigned char>(row[i] >> bits);
+        if (bits != 0 && first + i + 1 < lDelta_) {
+            placed_[static_cast<size_t>(first + i + 1)] |= static_cast<unsigned char>(row[i] << (8 - bits));
+        }
+    }
+    return placed_.data();
+}
 
 void PageBands::Row(const unsigned char* row) {
+    if (!placed_.empty()) row = Placed(row);
     const int64_t y = rows_++;
     if (RowIsBlank(row, lDelta_)) {
         Hold(1);
@@ -244,8 +279,8 @@ void PageBands::Replay() {
 }
 
 int SendPageBitmap2Printer(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t copies,
-                           const unsigned char* bitmap, int64_t lDelta, int32_t cy) {
-    PageBands bands(out, settings, lDelta, copies);
+                           const unsigned char* bitmap, int64_t lDelta, int32_t cx, int32_t cy) {
+    PageBands bands(out, settings, lDelta, cx, copies);
     for (int32_t y = 0; y < cy; ++y) bands.Row(bitmap + int64_t{y} * lDelta);
     bands.Finish();
     return 0;

@@ -22,11 +22,17 @@ constexpr int kBandHeaderBytes = 8;
 // The width field is 16 bits: a wider row cannot be described.
 constexpr int64_t kMaxBandRowBytes = 0xFFFF;
 
+// Dots across the print head of the printer model (the PPD's model
+// number); 0 when the model is not known.
+int64_t HeadDots(int32_t modelNumber);
+
 class PageBands {
 public:
-    // Rows of `lDelta` bytes (dots set, bits past the width clear), each
-    // copy sent `copies` times in all.
-    PageBands(ZelpOutput& out, const ZELP_Init_Setting& settings, int64_t lDelta, uint64_t copies);
+    // Rows of `lDelta` bytes of which the first `width` bits are the page's
+    // dots (dots set, bits past the width clear), each copy sent `copies`
+    // times in all. With Centering on, rows narrower than the print head go
+    // out as wide as the head, the page in its middle.
+    PageBands(ZelpOutput& out, const ZELP_Init_Setting& settings, int64_t lDelta, int64_t width, uint64_t copies);
 
     // The page's next row.
     void Row(const unsigned char* row);
@@ -55,8 +61,13 @@ private:
         uint64_t rows;
     };
 
+    const unsigned char* Placed(const unsigned char* row);
+
     ZelpOutput& out_;
-    int64_t lDelta_;
+    int64_t lDelta_;          // bytes of a row as sent
+    int64_t shift_ = 0;       // dots the page moves right on the head
+    int64_t pageBytes_ = 0;   // bytes of an incoming row that hold dots, when it moves
+    std::vector<unsigned char> placed_;
     uint64_t copies_;
     bool skipEnd_;    // BlankSpace: trailing blank rows are left out
     bool skipStart_;  // LeadingBlank: leading blank rows are left out
@@ -76,9 +87,9 @@ private:
     std::vector<unsigned char> stored_;
 };
 
-// Sends a whole page bitmap (cy rows of lDelta bytes) through PageBands.
-// Always returns 0.
+// Sends a whole page bitmap (cy rows of lDelta bytes, cx dots wide) through
+// PageBands. Always returns 0.
 int SendPageBitmap2Printer(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t copies,
-                           const unsigned char* bitmap, int64_t lDelta, int32_t cy);
+                           const unsigned char* bitmap, int64_t lDelta, int32_t cx, int32_t cy);
 
 #endif

@@ -4,6 +4,7 @@
 // raster_to_ZELP wrote, as a PNG picture of the paper and a side log.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ constexpr int kExitUsage = 2;
 
 void PrintHelp() {
     std::printf(
-        "Usage: escpos-preview [--log] [--summary] [-o OUT.png] [INPUT|-]\n"
+        "Usage: escpos-preview [--log] [--summary] [--head-dots N] [-o OUT.png] [INPUT|-]\n"
         "\n"
         "Reads the printer byte stream that raster_to_ZELP writes (from INPUT, or from\n"
         "standard input when INPUT is '-' or missing) and shows what the printer would\n"
@@ -34,6 +35,9 @@ void PrintHelp() {
         "  --summary   print counts as 'key: value' lines (commands by kind, bands,\n"
         "              dot rows, dots set, band widths in bytes, cuts, paper size)\n"
         "              instead of the side log\n"
+        "  --head-dots N  draw the paper N dots wide, the print head's width (576 on\n"
+        "              80 mm paper, 384 on 58 mm paper), so that a band narrower than\n"
+        "              the head shows where it lands; a wider band widens the paper\n"
         "  -h, --help  show this text\n"
         "\n"
         "The picture: GS v 0 bands one under the other at their true size (the mode\n"
@@ -43,8 +47,8 @@ void PrintHelp() {
         "labelled LOGO n; ESC i and ESC m as a dashed line across the paper. The other\n"
         "image commands: an ESC * line (24-dot double density) printed by LF at the\n"
         "line's top, LF feeding the line spacing; GS ( L graphics (fn 112) printed by\n"
-        "fn 50, feeding their height. The paper is as wide as the widest image, or\n"
-        "%zu dots when there is none.\n"
+        "fn 50, feeding their height. The paper is as wide as the widest image (or\n"
+        "--head-dots), or %zu dots when there is none.\n"
         "\n"
         "Side log (standard output): ESC @, byte 0E, FF, cuts, beeper (ESC B), drawer\n"
         "kicks (ESC p), stored logos, line spacing and the black-mark commands\n"
@@ -74,6 +78,7 @@ bool ReadAll(std::FILE* in, std::vector<uint8_t>* bytes) {
 int main(int argc, char** argv) {
     bool listCommands = false;
     bool summary = false;
+    size_t headDots = 0;
     std::string outPath;
     std::string inPath;
     bool haveInput = false;
@@ -86,6 +91,15 @@ int main(int argc, char** argv) {
             listCommands = true;
         } else if (arg == "--summary") {
             summary = true;
+        } else if (arg == "--head-dots") {
+            char* end = nullptr;
+            const long dots = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : 0;
+            if (i + 1 >= argc || end == argv[i + 1] || *end != '\0' || dots < 1 || dots > 65535 * 8) {
+                std::fprintf(stderr, "escpos-preview: --head-dots needs a number of dots from 1 to %d\n", 65535 * 8);
+                return kExitUsage;
+            }
+            headDots = static_cast<size_t>(dots);
+            ++i;
         } else if (arg == "-o") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "escpos-preview: -o needs a file name\n");
@@ -133,7 +147,7 @@ int main(int argc, char** argv) {
 
     Preview preview;
     std::string error;
-    if (!RenderPreview(decoded.commands, &preview, &error)) {
+    if (!RenderPreview(decoded.commands, &preview, &error, headDots)) {
         std::fprintf(stderr, "escpos-preview: %s\n", error.c_str());
         return kExitMalformed;
     }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "escpos_render.h"
 
+#include <algorithm>
 #include <bitset>
 #include <cstdio>
 #include <cstring>
@@ -297,7 +298,7 @@ void DrawText(Picture* picture, size_t x, size_t y, const std::string& text, siz
     }
 }
 
-bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::string* error) {
+bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::string* error, size_t headDots) {
     *preview = Preview();
     size_t widestBytes = 0;
     for (const Command& c : commands) {
@@ -308,6 +309,7 @@ bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::
     }
     Picture& picture = preview->picture;
     picture.width = widestBytes > 0 ? widestBytes * 8 : kDefaultPaperWidthDots;
+    if (headDots > 0) picture.width = std::max(headDots, widestBytes * 8);
     picture.stride = (picture.width + 7) / 8;
     const size_t maxHeight = kMaxPictureBytes / picture.stride;
 

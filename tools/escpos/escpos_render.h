@@ -64,9 +64,13 @@ struct Preview {
 // Lays out and draws every command. LF feeds the line spacing, and an
 // ESC * line printed by it is drawn from the line's top, 24 dots down
 // whatever the spacing (rows past the picture's end are left out); GS ( L
-// fn 50 feeds the height of the graphics it prints. False, with `error` set, only when the
-// picture would exceed kMaxPictureBytes.
-bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::string* error);
+// fn 50 feeds the height of the graphics it prints. The paper is `headDots`
+// wide (the print head's width, so that a narrow image shows where it
+// lands), or as wide as the widest image when that is wider or `headDots`
+// is 0. False, with `error` set, only when the picture would exceed
+// kMaxPictureBytes.
+bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::string* error,
+                   size_t headDots = 0);
 
 // Dot rows of paper `command` takes in the picture. ESC 3 n, ESC 2 and
 // ESC @ set `*lineSpacing`, which starts at kDefaultLineSpacingDots; ESC d n
