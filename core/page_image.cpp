@@ -240,8 +240,8 @@ bool AskCancel(void* context) {
     return cancel->canceled(cancel->context);
 }
 
-// A page of which no line came is blank all over, turn and margin alike:
-// its rows are counted, not rendered.
+// A page of which no line came, its blank lines as wide as the page, is
+// blank all over, turn and margin alike: its rows are counted, not rendered.
 void SendBlankPage(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t copies,
                    const cups_page_header2_t& header) {
     uint64_t cx = header.cupsWidth;
@@ -271,12 +271,17 @@ int WholePage::End(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t 
         return true;
     };
     if (cancelled() || failed_) return 1;
-    if (got_ == 0) {
+    // Lines shorter than the page's width leave the rest of each row as
+    // the image starts it (index 0, black on grey pages): only a page whose
+    // blank lines cover its width is blank all over.
+    const bool blankCoversWidth = uint64_t{n} * 8 >= uint64_t{header_.cupsWidth} * header_.cupsBitsPerPixel;
+    if (got_ == 0 && blankCoversWidth) {
         image_.reset();
         pageBuffer_.reset();
         SendBlankPage(out, settings, copies, header_);
         return 0;
     }
+    if (!Room(out)) return 1;
     // From the first line that did not come in full, the page stays blank
     // rather than printing data that never came.
     if (viaBuffer_) {

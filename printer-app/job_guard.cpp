@@ -65,10 +65,26 @@ void Release(pappl_printer_t* printer) {
     g_guard.released.notify_all();
 }
 
+// True while `printer` is one of the system's printers.
+bool StillThere(pappl_system_t* system, pappl_printer_t* printer) {
+    struct Search {
+        pappl_printer_t* printer;
+        bool found;
+    } search{printer, false};
+    papplSystemIteratePrinters(
+        system,
+        [](pappl_printer_t* one, void* data) {
+            auto* s = static_cast<Search*>(data);
+            if (one == s->printer) s->found = true;
+        },
+        &search);
+    return search.found;
+}
+
 // Starts the printer's next pending job, unless the printer went away
 // with the job that just ended.
-void StartNext(pappl_system_t* system, int printerId, pappl_printer_t* printer) {
-    if (papplSystemFindPrinter(system, nullptr, printerId, nullptr) != printer) return;
+void StartNext(pappl_system_t* system, pappl_printer_t* printer) {
+    if (!StillThere(system, printer)) return;
     static const CheckFn check = Next<CheckFn>("_papplPrinterCheckJobs");
     if (check != nullptr) check(printer);
 }
@@ -90,7 +106,6 @@ extern "C" void* _papplJobProcess(pappl_job_t* job) {
     static const ProcessFn process = Next<ProcessFn>("_papplJobProcess");
     pappl_printer_t* printer = papplJobGetPrinter(job);
     pappl_system_t* system = papplPrinterGetSystem(printer);
-    const int printerId = papplPrinterGetID(printer);
     // A raster stream is printed by its client's thread; this is a second start.
     if (process == nullptr || IsStream(job)) return nullptr;
     bool mine = false;
@@ -104,12 +119,12 @@ extern "C" void* _papplJobProcess(pappl_job_t* job) {
         if (mine) slot.holder = job;
     }
     if (!mine) {
-        StartNext(system, printerId, printer);
+        StartNext(system, printer);
         return nullptr;
     }
     process(job);  // prints, then closes the device and marks the job done
     Release(printer);
-    StartNext(system, printerId, printer);
+    StartNext(system, printer);
     return nullptr;
 }
 
@@ -122,7 +137,6 @@ extern "C" void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* j
     }
     pappl_printer_t* printer = papplJobGetPrinter(job);
     pappl_system_t* system = papplPrinterGetSystem(printer);
-    const int printerId = papplPrinterGetID(printer);
     {
         std::unique_lock<std::mutex> hold(g_guard.lock);
         Slot& slot = g_guard.slots[printer];
@@ -133,6 +147,6 @@ extern "C" void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* j
     }
     copy(client, job);  // reads, prints and finishes the job in this thread
     Release(printer);
-    StartNext(system, printerId, printer);
+    StartNext(system, printer);
 }
 // NOLINTEND(bugprone-reserved-identifier,readability-identifier-naming)

@@ -134,9 +134,10 @@ cases=(
   "80 logo906.png  1 $((160 * 576 / 906)) - @across=574"
   "80 logo906.png  1 $((160 * 576 / 906)) - orientation-requested=3 @across=574"
   "58 logo452.png  1 $((160 * 384 / 452)) - @across=383"
-  # Narrower than the head: one pixel a dot, from the left edge (centring
-  # comes with its option).
-  "80 logo452.png  1 160 - @left=0 @across=451"
+  # Narrower than the head: one pixel a dot, centred by default, at the
+  # left edge with Centering=0.
+  "80 logo452.png  1 160 - @left=62 @across=451"
+  "80 logo452.png  1 160 - Centering=0 @left=0 @across=451"
   "80 bare.jpg     1 100 -"
   "58 bare.jpg     1 100 -"
   # A receipt too big for a custom size is fitted to it, whichever way the
