@@ -19,6 +19,7 @@
 
 #include <dlfcn.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -137,13 +138,30 @@ extern "C" void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* j
     }
     pappl_printer_t* printer = papplJobGetPrinter(job);
     pappl_system_t* system = papplPrinterGetSystem(printer);
+    bool canceled = false;
     {
         std::unique_lock<std::mutex> hold(g_guard.lock);
         Slot& slot = g_guard.slots[printer];
         ++slot.streamsWaiting;
-        g_guard.released.wait(hold, [&slot] { return slot.holder == nullptr; });
+        // A job cancelled while it waits is heard within a second.
+        while (slot.holder != nullptr) {
+            canceled = papplJobIsCanceled(job);
+            if (canceled) break;
+            g_guard.released.wait_for(hold, std::chrono::seconds(1));
+        }
         --slot.streamsWaiting;
-        slot.holder = job;
+        if (!canceled) slot.holder = job;
+    }
+    if (canceled) {
+        // PAPPL would take a cancelled job up again and finish it a second
+        // time: its document is read and dropped here.
+        char buffer[8192];
+        while (httpRead(papplClientGetHTTP(client), buffer, sizeof buffer) > 0) {
+        }
+        papplClientRespondIPP(client, IPP_STATUS_ERROR_NOT_POSSIBLE, "The job was canceled.");
+        g_guard.released.notify_all();
+        StartNext(system, printer);
+        return;
     }
     copy(client, job);  // reads, prints and finishes the job in this thread
     Release(printer);

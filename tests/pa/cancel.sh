@@ -33,6 +33,18 @@ id=$(job_processing)
 other=$(print_job p80 "$WORK/short.pwg" image/pwg-raster beside)
 [ -s "$other" ] || fail "the other printer printed nothing"
 
+# A second raster job for the busy printer waits for it; cancelled while it
+# waits, it ends cancelled at once and sends the printer nothing (the next
+# connection below is the job after).
+wait_test=$(job_test image/pwg-raster waiting)
+start_bg ipptool -t -f "$WORK/short.pwg" "$(printer_uri slow)" "$wait_test" >"$WORK/waiting.out" 2>&1
+job_waiting() { pa jobs -d slow 2>/dev/null | awk -v id="$id" '$1 != id && $2 !~ /completed|canceled|aborted/ { print $1; exit }'; }
+wait_until 30 test -n "$(job_waiting)" || fail "the second job for the busy printer was not taken"
+waiting=$(job_waiting)
+pa cancel -d slow -j "$waiting" >"$WORK/cancel.log" 2>&1 || fail "cancel: $(cat "$WORK/cancel.log")"
+[ "$(wait_job_end slow "$waiting")" = canceled ] || fail "the waiting job, cancelled, did not end cancelled"
+wait_until 30 test -z "$(proc_state "$BG_PID")" || fail "the client of the cancelled waiting job got no answer"
+
 pa cancel -d slow -j "$id" >"$WORK/cancel.log" 2>&1 || fail "cancel: $(cat "$WORK/cancel.log")"
 kill -USR1 "$RAW_PID"
 state=$(wait_job_end slow "$id")
