@@ -42,7 +42,14 @@ struct RasterJob {
     cups_page_header2_t header{};
     std::vector<unsigned char> held;
     bool holding = false;
+    // Lines that arrived for the page, and how many its header promised.
+    uint32_t linesSeen = 0;
+    uint32_t linesDue = 0;
 };
+
+// What the printer offers for "copies" (PAPPL's copies-supported, 1-999):
+// a page's header asks for copies too, and both together stay within it.
+constexpr int kMaxCopies = 999;
 
 // Lines kept for the copies of one page at most; a larger page prints once.
 constexpr size_t kMaxHeldBytes = size_t{512} << 20;
@@ -90,6 +97,8 @@ bool OpenJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* devi
     ResolveJobSettings(job, options, *model, &settings);
 
     ZelpJobIo io{};
+    const int jobCopies = options != nullptr && options->copies > 1 ? options->copies : 1;
+    io.limits.copies = static_cast<uint64_t>(jobCopies < kMaxCopies ? kMaxCopies / jobCopies : 1);
     io.printer = ZelpByteSink{state, WriteToDevice};
     io.cancel = ZelpCancelTest{state, JobCanceled};
     io.messages = ZelpMessageSink{state, JobMessage};
@@ -113,11 +122,18 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*
     if (state == nullptr) return false;
     state->printLines = false;
     state->pageOpen = false;
+    state->linesSeen = 0;
+    state->linesDue = options->header.cupsHeight;
     // Once the core has stopped (a cancelled job), pages pass unprinted.
     if (state->stopped) return true;
 
     state->header = FitPageHeader(options->header, state->model->headDots, &state->fit);
     state->copies = options->copies > 1 ? options->copies : 1;
+    const uint32_t headerCopies = state->header.NumCopies;
+    if (headerCopies > 1 && uint64_t{headerCopies} * static_cast<uint64_t>(state->copies) > kMaxCopies) {
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "The page asks for %u copies; it prints %d (at most %d with the job's copies).",
+                    headerCopies, kMaxCopies / state->copies, kMaxCopies);
+    }
     state->held.clear();
     state->holding = state->copies > 1;
     switch (ZelpStartPage(state->core, state->header)) {
@@ -142,6 +158,7 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t
                const unsigned char* line) {
     RasterJob* state = StateOf(job);
     if (state == nullptr) return false;
+    ++state->linesSeen;
     if (!state->printLines) return true;
     FitLine(state->fit, line, state->line.data());
     if (state->holding) {
@@ -165,13 +182,20 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t
 bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/, unsigned /*page*/) {
     RasterJob* state = StateOf(job);
     if (state == nullptr) return false;
-    if (!state->pageOpen) return true;
+    // A stream that ended or fell silent within a page: the job is aborted,
+    // not completed (the rows that came are printed).
+    const bool cut = state->linesSeen < state->linesDue && !papplJobIsCanceled(job);
+    if (cut) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The document ended after %u of the page's %u rows.", state->linesSeen,
+                    state->linesDue);
+    }
+    if (!state->pageOpen) return !cut;
     state->pageOpen = false;
     state->printLines = false;
     if (!ZelpEndPage(state->core)) state->stopped = true;
     // The further copies, each a page of its own.
     const uint32_t rows = state->fit.keptBytes > 0 ? static_cast<uint32_t>(state->held.size() / state->fit.keptBytes) : 0;
-    for (int copy = 2; copy <= state->copies && !state->stopped; ++copy) {
+    for (int copy = 2; copy <= state->copies && !state->stopped && !cut; ++copy) {
         const ZelpPageAction action = ZelpStartPage(state->core, state->header);
         if (action == ZelpPageAction::kStop) {
             state->stopped = true;
@@ -185,7 +209,7 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* 
     std::vector<unsigned char>().swap(state->held);
     state->holding = false;
     papplDeviceFlush(state->device);
-    return true;
+    return !cut;
 }
 
 // Ends the core's job and frees it; the claim stays with the caller.

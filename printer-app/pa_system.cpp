@@ -13,7 +13,10 @@
 
 #include "drivers.h"
 #include "ipp_options.h"
+#include "job_guard.h"
 #include "pa_actions.h"
+#include "pa_auth.h"
+#include "pa_state.h"
 #include "pa_web.h"
 #include "zelp_options.h"
 
@@ -26,8 +29,9 @@ namespace {
 
 std::string g_subcommand;
 
-// Kept for the life of the process: the save callback holds its address.
+// Kept for the life of the process, for the save callback.
 std::string g_stateFile;
+std::string g_spool;
 
 pappl_loglevel_t LogLevel(const char* text) {
     if (text == nullptr) return PAPPL_LOGLEVEL_INFO;
@@ -49,9 +53,7 @@ std::string DefaultSpool() {
     return std::string(tmp != nullptr ? tmp : "/tmp") + "/" + kProgramName + std::to_string(getuid()) + ".d";
 }
 
-bool SaveState(pappl_system_t* system, void* /*context*/) {
-    return papplSystemSaveState(system, g_stateFile.c_str());
-}
+bool SaveState(pappl_system_t* system, void* /*context*/) { return SaveStateSafely(system, g_stateFile, g_spool); }
 
 }  // namespace
 
@@ -143,13 +145,7 @@ void FixStateFile(pappl_system_t* system, const std::string& path) {
     fclose(in);
     std::string fixed;
     if (!CheckStateText(text, &fixed, StateWarning{system, LogWarning})) return;
-    const std::string temporary = path + ".new";
-    FILE* out = fopen(temporary.c_str(), "w");
-    const bool written = out != nullptr && fwrite(fixed.data(), 1, fixed.size(), out) == fixed.size();
-    if (out != nullptr && fclose(out) != 0) return;
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        papplLog(system, PAPPL_LOGLEVEL_ERROR, "Cannot mend the state file %s.", path.c_str());
-    }
+    if (!ReplaceFile(path, fixed)) papplLog(system, PAPPL_LOGLEVEL_ERROR, "Cannot mend the state file %s.", path.c_str());
 }
 
 }  // namespace
@@ -178,7 +174,8 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     pappl_system_t* system = papplSystemCreate(
         systemOptions,
         "ZELP Printer Application", port, "_print,_universal", spool.c_str(), logFile != nullptr ? logFile : "-",
-        LogLevel(cupsGetOption("log-level", numOptions, options)), nullptr, false);
+        LogLevel(cupsGetOption("log-level", numOptions, options)),
+        server ? AuthService(cupsGetOption("auth-service", numOptions, options)) : nullptr, false);
     if (system == nullptr) return nullptr;
 
     // Only the server listens: "drivers", "autoadd" and the like run this
@@ -215,6 +212,10 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     papplSystemAddMIMEFilter(system, "image/jpeg", kPrinterFormat, PictureFilter, nullptr);
 
     if (!server) return system;
+    if (const char* timeout = cupsGetOption("stream-timeout", numOptions, options)) SetStreamTimeout(atoi(timeout));
+    SetAdministrators(system, cupsGetOption("admin-group", numOptions, options));
+    g_spool = spool;
+    RecoverInterruptedSave(g_stateFile, spool);
     FixStateFile(system, g_stateFile);
     if (!papplSystemLoadState(system, g_stateFile.c_str())) {
         papplLog(system, PAPPL_LOGLEVEL_INFO, "No state in %s; starting without printers.", g_stateFile.c_str());
@@ -231,6 +232,7 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
         // Printers from the state file are not "created": their page comes here.
         AddReceiptPage(printer, nullptr);
     }
+    StartKeptJobsAtRun(system);
     papplSystemSetSaveCallback(system, SaveState, nullptr);
     return system;
 }

@@ -24,6 +24,10 @@ void SetSubcommand(const char* name);
 //   server-hostname   host name in printer URIs
 //   log-file, log-level, spool-directory, state-file
 //   tls               "yes" to offer ipps: as well (default: off)
+//   auth-service      PAM service for administrators' passwords (default
+//                     "login"; "none": administration over the local socket only)
+//   admin-group       group an administrator must be in (default: none)
+//   stream-timeout    seconds a raster stream may send nothing (default 30)
 pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* context);
 
 struct StateWarning {

@@ -63,14 +63,10 @@ EOF
 log "ok: drivers by device ID"
 
 # The web pages, the printer actions through them, the options page.
-session=$(curl -sf "http://localhost:$PA_PORT/p80/" | sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -n 1)
-[ -n "$session" ] || fail "the printer page has no form"
-curl -sf -o /dev/null -d "session=$session&action=identify-printer" "http://localhost:$PA_PORT/p80/" ||
-  fail "identify from the web page"
+web_form /p80/ action=identify-printer >/dev/null || fail "identify from the web page"
 wait_until 10 test -s "$WORK/out/p80/printer.prn" || fail "identify sent nothing to the printer"
 [ "$(hex_of "$WORK/out/p80/printer.prn")" = 1b420201 ] || fail "identify sent $(hex_of "$WORK/out/p80/printer.prn"), not the beeper"
-curl -sf -o /dev/null -d "session=$session&action=print-test-page" "http://localhost:$PA_PORT/p80/" ||
-  fail "test page from the web page"
+web_form /p80/ action=print-test-page >/dev/null || fail "test page from the web page"
 wait_until 30 test -s "$WORK/out/p80/Test Page.prn" || fail "the test page printed nothing"
 wait_until 30 pa jobs -d p80 | grep -q 'completed .*Test Page' || true
 load_settings "$ZELP_PPD_DIR/zelp80.ppd"
@@ -85,18 +81,18 @@ decode_stream "$wide"
 [ "${SUMMARY[band_width_bytes]}/${SUMMARY[dot_rows]}" = 72/100 ] ||
   fail "the wide picture printed ${SUMMARY[band_width_bytes]} bytes x ${SUMMARY[dot_rows]} rows, not 72 x 100"
 
-page=$(curl -sf "http://localhost:$PA_PORT/p80/receipt") || fail "no Receipt Options page"
+page=$(curl -sf -u "$PA_ADMIN" "http://localhost:$PA_PORT/p80/receipt") || fail "no Receipt Options page"
 for label in "Cutting:" "Feed After Page:" "Black Mark Distance:" "Blank Space at Page Start:" \
   "Feed 4 lines and full cut after every page" "150 units"; do
   grep -qF "$label" <<<"$page" || fail "the Receipt Options page lacks '$label'"
 done
 for path in / /p80/ /p80/printing /p58/receipt; do
-  curl -sf -o /dev/null "http://localhost:$PA_PORT$path" || fail "GET $path fails"
+  curl -sf -o /dev/null -u "$PA_ADMIN" "http://localhost:$PA_PORT$path" || fail "GET $path fails"
 done
 grep -qF 'href="/p80/receipt"' <<<"$(curl -sf "http://localhost:$PA_PORT/p80/")" || fail "no link to Receipt Options"
-answer=$(curl -sf -d "session=$session&zelp-beeper=2&zelp-cutting=job-end-full" "http://localhost:$PA_PORT/p80/receipt")
+answer=$(web_form /p80/receipt zelp-beeper=2 zelp-cutting=job-end-full)
 grep -q 'Changes saved' <<<"$answer" || fail "saving defaults from the web page failed"
-answer=$(curl -sf -d "session=$session&zelp-beeper=11" "http://localhost:$PA_PORT/p80/receipt")
+answer=$(web_form /p80/receipt zelp-beeper=11)
 grep -q 'Refused' <<<"$answer" || fail "the web page took zelp-beeper=11"
 attribute_values p80 zelp-beeper-default zelp-cutting-default >"$WORK/web-defaults.txt"
 grep -qx zelp-beeper-default=2 "$WORK/web-defaults.txt" && grep -qx zelp-cutting-default=job-end-full "$WORK/web-defaults.txt" ||
