@@ -78,6 +78,11 @@ bool StartKeptJobs(pappl_system_t* system, void* /*context*/) {
     return false;  // once
 }
 
+// PAPPL saves a change when its main loop next wakes, which may be half a
+// minute away on a quiet server: a new job could be lost to a crash
+// meanwhile. The loop wakes every second.
+bool WakeToSave(pappl_system_t* /*system*/, void* /*context*/) { return true; }
+
 }  // namespace
 
 bool ReplaceFile(const std::string& path, const std::string& text) {
@@ -113,16 +118,18 @@ bool SaveStateSafely(pappl_system_t* system, const std::string& path, const std:
     return true;
 }
 
-void RecoverInterruptedSave(const std::string& path, const std::string& spool) {
-    unlink((path + ".new").c_str());
+bool RecoverInterruptedSave(const std::string& path, const std::string& spool) {
+    bool cut = unlink((path + ".new").c_str()) == 0;
     for (const std::string& kept : FilesEndingIn(spool, kAsideSuffix)) {
         const std::string file = kept.substr(0, kept.size() - 10) + kAttrSuffix;
-        rename(kept.c_str(), file.c_str());
+        cut = rename(kept.c_str(), file.c_str()) == 0 || cut;
     }
+    return cut;
 }
 
 void StartKeptJobsAtRun(pappl_system_t* system) {
     papplSystemAddTimerCallback(system, time(nullptr), 0, StartKeptJobs, nullptr);
+    papplSystemAddTimerCallback(system, time(nullptr) + 1, 1, WakeToSave, nullptr);
 }
 
 }  // namespace zelp::pa

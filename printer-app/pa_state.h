@@ -22,10 +22,12 @@ bool SaveStateSafely(pappl_system_t* system, const std::string& path, const std:
 
 // Undoes what a save cut short left behind, before the state is loaded:
 // the job attribute files put aside come back, a half-written state goes.
-void RecoverInterruptedSave(const std::string& path, const std::string& spool);
+// True when there was such a save.
+bool RecoverInterruptedSave(const std::string& path, const std::string& spool);
 
 // Starts the jobs that the state brought back, as soon as the server runs
-// (PAPPL starts a printer's jobs only when a new one arrives).
+// (PAPPL starts a printer's jobs only when a new one arrives), and has
+// every change saved within a second.
 void StartKeptJobsAtRun(pappl_system_t* system);
 
 }  // namespace zelp::pa

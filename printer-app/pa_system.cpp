@@ -96,6 +96,15 @@ bool CheckStateText(const std::string& text, std::string* fixed, const StateWarn
         std::string value = line.size() > name.size() ? line.substr(name.size() + 1) : std::string();
 
         if (name == "<Printer") model = FindModel(Field(line, "driver").c_str());
+        // PAPPL starts pending jobs only: one cut short while printing
+        // prints again from the start.
+        const std::string processing = " state=\"" + std::to_string(IPP_JSTATE_PROCESSING) + "\"";
+        if (name == "Job" && line.find(processing) != std::string::npos) {
+            line.replace(line.find(processing), processing.size(),
+                         " state=\"" + std::to_string(IPP_JSTATE_PENDING) + "\"");
+            warn.warn(warn.context, Concat({"Job ", Field(line, "id"), " was printing when the server stopped; it prints again."}).c_str());
+            changed = true;
+        }
         if (model != nullptr && name.compare(0, 5, "zelp-") == 0) {
             const ZelpOption* option = OptionOfDefault(name);
             if (option == nullptr) {
@@ -215,7 +224,9 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     if (const char* timeout = cupsGetOption("stream-timeout", numOptions, options)) SetStreamTimeout(atoi(timeout));
     SetAdministrators(system, cupsGetOption("admin-group", numOptions, options));
     g_spool = spool;
-    RecoverInterruptedSave(g_stateFile, spool);
+    if (RecoverInterruptedSave(g_stateFile, spool)) {
+        papplLog(system, PAPPL_LOGLEVEL_WARN, "The last save of the state was cut short; the state before it is used.");
+    }
     FixStateFile(system, g_stateFile);
     if (!papplSystemLoadState(system, g_stateFile.c_str())) {
         papplLog(system, PAPPL_LOGLEVEL_INFO, "No state in %s; starting without printers.", g_stateFile.c_str());

@@ -37,8 +37,9 @@ struct StateWarning {
 
 // Mends the text of a state file: an option default that names no choice
 // becomes the built-in default, a default of no known option and media
-// that the printer's driver does not offer are dropped; a warning for
-// each. True when anything changed.
+// that the printer's driver does not offer are dropped, a job that was
+// printing is pending again; a warning for each. True when anything
+// changed.
 bool CheckStateText(const std::string& text, std::string* fixed, const StateWarning& warn);
 
 }  // namespace zelp::pa

@@ -93,6 +93,9 @@ stop_pa() {
 pa_alive() { [ -n "$(proc_state "$PA_PID")" ]; }
 
 printer_uri() { printf 'ipp://localhost:%s/ipp/print/%s' "$PA_PORT" "$1"; }
+# The same with the administrator's name and password, which ipptool sends
+# when the server asks.
+admin_uri() { printf 'ipp://%s@localhost:%s/ipp/print/%s' "$PA_ADMIN" "$PA_PORT" "$1"; }
 
 # A web form as a browser sends it: the page fetched with the session
 # cookie, its form token sent back with the fields, as the administrator.
