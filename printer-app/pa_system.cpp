@@ -190,8 +190,18 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     // Only the server listens: "drivers", "autoadd" and the like run this
     // callback too and must not take the port of a running server.
     if (server) {
+        // One address or name, or several separated by commas.
         const char* listen = cupsGetOption("listen-hostname", numOptions, options);
-        if (!papplSystemAddListeners(system, listen)) {
+        std::string names = listen != nullptr ? listen : "";
+        bool listening = listen == nullptr && papplSystemAddListeners(system, nullptr);
+        for (size_t from = 0; listen != nullptr && from <= names.size();) {
+            size_t end = names.find(',', from);
+            if (end == std::string::npos) end = names.size();
+            const std::string name = names.substr(from, end - from);
+            if (!name.empty()) listening = papplSystemAddListeners(system, name.c_str()) || listening;
+            from = end + 1;
+        }
+        if (!listening) {
             papplSystemDelete(system);
             return nullptr;
         }

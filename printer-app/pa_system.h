@@ -20,7 +20,8 @@ void SetSubcommand(const char* name);
 
 // pappl_ml_system_cb_t. Options (-o NAME=VALUE):
 //   server-port       TCP port (default: PAPPL's choice)
-//   listen-hostname   address to listen on (default: all)
+//   listen-hostname   address to listen on, or several separated by commas
+//                     (default: all)
 //   server-hostname   host name in printer URIs
 //   log-file, log-level, spool-directory, state-file
 //   tls               "yes" to offer ipps: as well (default: off)

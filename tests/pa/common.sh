@@ -51,6 +51,7 @@ pam_service() {
   printf '%s:%s:zelp-test\n' "${PA_ADMIN%%:*}" "${PA_ADMIN#*:}" >"$WORK/pam.passdb"
   printf '%s required %s passdb=%s\n' auth "$PAM_MATRIX" "$WORK/pam.passdb" account "$PAM_MATRIX" "$WORK/pam.passdb" \
     >"$WORK/pam.d/zelp-test"
+  printf 'auth required pam_deny.so\naccount required pam_deny.so\n' >"$WORK/pam.d/other"
 }
 # Extra server options for the next start_pa (e.g. PA_SERVER_OPTIONS=(-o stream-timeout=2)).
 PA_SERVER_OPTIONS=()
