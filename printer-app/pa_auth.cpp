@@ -23,8 +23,12 @@
 //                              and every form sent by an administrator
 //   papplClientRespond         sets that cookie, and answers a form sent by
 //                              anyone else "401 Unauthorized" (the page
-//                              says why; the browser asks for a password)
+//                              says why; the browser asks for a password);
+//                              it also offers cutting as finishings
+//                              (pa_finishings.cpp)
 #include "pa_auth.h"
+
+#include "pa_finishings.h"
 
 #include <dlfcn.h>
 #include <sys/random.h>
@@ -228,6 +232,10 @@ extern "C" bool papplClientRespond(pappl_client_t* client, http_status_t code, c
     const http_status_t refusal = t_formRefusal;
     t_formRefusal = HTTP_STATUS_NONE;
     t_session.clear();
+    if (type != nullptr && strcmp(type, "application/ipp") == 0 && papplClientGetResponse(client) != nullptr) {
+        zelp::pa::OfferCuttingAsFinishings(client);
+        length = ippLength(papplClientGetResponse(client));
+    }
     if (type != nullptr && strcmp(type, "text/html") == 0) {
         if (code == HTTP_STATUS_OK && refusal != HTTP_STATUS_NONE) code = refusal;
         t_session = RequestSession(client);

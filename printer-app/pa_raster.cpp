@@ -78,6 +78,28 @@ void WarnJob(void* context, const char* text) {
     papplLogJob(static_cast<pappl_job_t*>(context), PAPPL_LOGLEVEL_WARN, "%s", text);
 }
 
+// The first cutting a job asks for as finishings (an enum, or a
+// finishings-col template), or 0.
+int JobFinishings(pappl_job_t* job) {
+    if (ipp_attribute_t* attr = papplJobGetAttribute(job, "finishings")) {
+        for (int i = 0; i < ippGetCount(attr); ++i) {
+            const int value = ippGetInteger(attr, i);
+            if (value == IPP_FINISHINGS_NONE || (value >= IPP_FINISHINGS_TRIM_AFTER_PAGES && value <= IPP_FINISHINGS_TRIM_AFTER_JOB)) {
+                return value;
+            }
+        }
+    }
+    if (ipp_attribute_t* attr = papplJobGetAttribute(job, "finishings-col")) {
+        ipp_t* col = ippGetCollection(attr, 0);
+        const char* name = ippGetString(ippFindAttribute(col, "finishing-template", IPP_TAG_ZERO), 0, nullptr);
+        const int value = name != nullptr ? ippEnumValue("finishings", name) : 0;
+        if (value == IPP_FINISHINGS_NONE || (value >= IPP_FINISHINGS_TRIM_AFTER_PAGES && value <= IPP_FINISHINGS_TRIM_AFTER_JOB)) {
+            return value;
+        }
+    }
+    return 0;
+}
+
 RasterJob* StateOf(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
 
 // Starts the core's job; the caller has claimed the job.
@@ -269,9 +291,23 @@ void ResolveJobSettings(pappl_job_t* job, pappl_pr_options_t* options, const Mod
     // Job options hold only what the job gave; the printer's defaults live
     // in its driver attributes.
     ipp_t* printerAttrs = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
+    int count = options != nullptr ? options->num_vendor : 0;
+    cups_option_t* given = options != nullptr ? options->vendor : nullptr;
+    // Cutting asked for as finishings, unless the job names zelp-cutting.
+    cups_option_t* withCut = nullptr;
+    const char* cut = cupsGetOption("zelp-cutting", count, given) == nullptr
+                          ? CuttingForFinishings(JobFinishings(job),
+                                                 AttributeText(ippFindAttribute(printerAttrs, "zelp-cutting-default", IPP_TAG_ZERO)))
+                          : nullptr;
+    if (cut != nullptr) {
+        int withCount = 0;
+        for (int i = 0; i < count; ++i) withCount = cupsAddOption(given[i].name, given[i].value, withCount, &withCut);
+        count = cupsAddOption("zelp-cutting", cut, withCount, &withCut);
+        given = withCut;
+    }
     int32_t values[kZelpOptionCount];
-    ResolveOptionValues(options != nullptr ? options->num_vendor : 0, options != nullptr ? options->vendor : nullptr,
-                        printerAttrs, OptionWarnings{job, WarnJob}, values);
+    ResolveOptionValues(count, given, printerAttrs, OptionWarnings{job, WarnJob}, values);
+    cupsFreeOptions(cut != nullptr ? count : 0, withCut);
     ippDelete(printerAttrs);
     ZelpSettingsFromValues(values, model.modelNumber, settings);
 }
