@@ -10,6 +10,7 @@
 #include "drivers.h"
 #include "ipp_options.h"
 #include "pa_actions.h"
+#include "pa_device_uri.h"
 #include "pa_system.h"
 #include "zelp_options.h"
 
@@ -85,8 +86,19 @@ int PrepareSubmit(std::vector<std::string>* args, size_t at) {
     return -1;
 }
 
-int PrepareModify(const std::vector<std::string>& a, size_t at) {
+int PrepareModify(std::vector<std::string>* args, size_t at) {
+    std::vector<std::string>& a = *args;
+    std::string printer, uri;
+    bool more = false;  // anything else to change
     for (size_t i = at + 1; i + 1 < a.size(); ++i) {
+        if (a[i] == "-d") printer = a[i + 1];
+        if (a[i] == "-v") {
+            uri = a[i + 1];
+            a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(i) + 2);
+            --i;
+            continue;
+        }
+        more = more || a[i] == "-o";
         if (a[i] != "-o") continue;
         const std::string pair = a[++i];
         const size_t equals = pair.find('=');
@@ -99,7 +111,11 @@ int PrepareModify(const std::vector<std::string>& a, size_t at) {
             return Refuse(Concat({name, "=", value, " is not offered; choose one of: ", Choices(*option), "."}));
         }
     }
-    return -1;
+    if (uri.empty()) return -1;
+    if (printer.empty()) return Refuse("modify -v needs -d PRINTER.");
+    // The address first, then PAPPL's own modify for the rest.
+    const int moved = MovePrinter(printer.c_str(), uri.c_str());
+    return moved != 0 || !more ? moved : -1;
 }
 
 }  // namespace
@@ -135,7 +151,7 @@ int PrepareSubcommand(std::vector<std::string>* args) {
     size_t at = 1;
     while (at < args->size() && (*args)[at] != name) ++at;
     if (name == "submit") return PrepareSubmit(args, at);
-    if (name == "modify") return PrepareModify(*args, at);
+    if (name == "modify") return PrepareModify(args, at);
     return -1;
 }
 

@@ -11,11 +11,9 @@ namespace zelp::pa {
 
 void OfferCuttingAsFinishings(pappl_client_t* client) {
     ipp_t* response = papplClientGetResponse(client);
+    if (response == nullptr || ippGetOperation(papplClientGetRequest(client)) != IPP_OP_GET_PRINTER_ATTRIBUTES) return;
     pappl_printer_t* printer = papplClientGetPrinter(client);
-    if (response == nullptr || ModelOfPrinter(printer) == nullptr ||
-        ippGetOperation(papplClientGetRequest(client)) != IPP_OP_GET_PRINTER_ATTRIBUTES) {
-        return;
-    }
+    if (ModelOfPrinter(printer) == nullptr) return;
     ipp_attribute_t* supported = ippFindAttribute(response, "finishings-supported", IPP_TAG_ENUM);
     ipp_attribute_t* fallback = ippFindAttribute(response, "finishings-default", IPP_TAG_ENUM);
     if (supported != nullptr) {

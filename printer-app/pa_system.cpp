@@ -16,6 +16,7 @@
 #include "job_guard.h"
 #include "pa_actions.h"
 #include "pa_auth.h"
+#include "pa_device_uri.h"
 #include "pa_state.h"
 #include "pa_web.h"
 #include "zelp_options.h"
@@ -254,6 +255,7 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
         AddReceiptPage(printer, nullptr);
     }
     StartKeptJobsAtRun(system);
+    papplSystemSetOperationCallback(system, DeviceUriOperation, nullptr);
     papplSystemSetSaveCallback(system, SaveState, nullptr);
     return system;
 }

@@ -86,6 +86,9 @@ for ((round = 1; round <= rounds; round++)); do
   wait_until 60 done_jobs || fail "round $round: $(grep -c '] Completed, ' "$PA_DIR/log") of $((8 * jobs_per_client)) jobs completed"
   ended=$(date +%s.%N)
   ! grep -E '\] (Aborted|Canceled), ' "$PA_DIR/log" | head -n 3 | grep . >&2 || fail "round $round: jobs did not complete"
+  # Each job started once.
+  started=$(grep -c '\] Starting print job' "$PA_DIR/log")
+  ((started == 8 * jobs_per_client)) || fail "round $round: $started job starts for $((8 * jobs_per_client)) jobs"
   r=$(rss_of "$PA_PID")
   ((r > rss_end)) && rss_end=$r
   # Each printer's bytes: its two clients' jobs.
