@@ -19,7 +19,7 @@ namespace zelp::pa {
 namespace {
 
 // Options of PAPPL's main loop that take a value in the next argument.
-bool TakesValue(const std::string& arg) { return arg.size() == 2 && arg[0] == '-' && strchr("adjmnouv", arg[1]) != nullptr; }
+bool TakesValue(const std::string& arg) { return arg.size() == 2 && arg[0] == '-' && strchr("adhjmnotuv", arg[1]) != nullptr; }
 
 bool StartsWith(const std::string& bytes, const char* start, size_t length) {
     return bytes.size() >= length && memcmp(bytes.data(), start, length) == 0;
