@@ -19,6 +19,7 @@ int main(int argc, char* argv[]) {
     if (refused >= 0) return refused;
     zelp::pa::SetSubcommand(zelp::pa::FindSubcommand(args).c_str());
     std::vector<char*> pointers;
+    pointers.reserve(args.size() + 1);
     for (std::string& arg : args) pointers.push_back(arg.data());
     pointers.push_back(nullptr);
     argc = static_cast<int>(args.size());
