@@ -66,7 +66,15 @@ bool Commit(const std::string& temporary, const std::string& path) {
     return true;
 }
 
-bool StartKeptJobs(pappl_system_t* system, void* /*context*/) {
+// Every second while the server runs (a timer that ends would be lost by
+// PAPPL 1.3.1, which never frees it). PAPPL saves a change when its main
+// loop next wakes, which may be half a minute away on a quiet server: a new
+// job could be lost to a crash meanwhile, and "shutdown" waited as long.
+// The first time, the jobs kept in the state start.
+bool EverySecond(pappl_system_t* system, void* /*context*/) {
+    static bool started = false;  // only the main loop runs timers
+    if (started) return true;
+    started = true;
     // The timer runs under the system's lock, which the iteration only reads.
     std::vector<pappl_printer_t*> printers;
     papplSystemIteratePrinters(
@@ -75,13 +83,8 @@ bool StartKeptJobs(pappl_system_t* system, void* /*context*/) {
         },
         &printers);
     for (pappl_printer_t* printer : printers) StartPendingJobs(printer);
-    return false;  // once
+    return true;
 }
-
-// PAPPL saves a change when its main loop next wakes, which may be half a
-// minute away on a quiet server: a new job could be lost to a crash
-// meanwhile. The loop wakes every second.
-bool WakeToSave(pappl_system_t* /*system*/, void* /*context*/) { return true; }
 
 }  // namespace
 
@@ -128,8 +131,7 @@ bool RecoverInterruptedSave(const std::string& path, const std::string& spool) {
 }
 
 void StartKeptJobsAtRun(pappl_system_t* system) {
-    papplSystemAddTimerCallback(system, time(nullptr), 0, StartKeptJobs, nullptr);
-    papplSystemAddTimerCallback(system, time(nullptr) + 1, 1, WakeToSave, nullptr);
+    papplSystemAddTimerCallback(system, time(nullptr), 1, EverySecond, nullptr);
 }
 
 }  // namespace zelp::pa

@@ -66,7 +66,7 @@ start_pa() {
   pam_service
   start_bg env SNAP_COMMON="$PA_DIR" LSAN_OPTIONS="$(lsan_pappl)" \
     ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0:verify_asan_link_order=0" \
-    LD_PRELOAD="$PAM_WRAPPER_LIB" PAM_WRAPPER=1 PAM_WRAPPER_SERVICE_DIR="$WORK/pam.d" \
+    LD_PRELOAD="$PAM_WRAPPER_LIB" PAM_WRAPPER=1 PAM_WRAPPER_SERVICE_DIR="$WORK/pam.d" PAM_WRAPPER_DISABLE_DEEPBIND=1 UID_WRAPPER_DISABLE_DEEPBIND=1 \
     "$ZELP_PA" server -o server-port="$PA_PORT" \
     -o listen-hostname="${PA_LISTEN:-localhost}" -o server-hostname=localhost -o log-level="${PA_LOG_LEVEL:-debug}" \
     -o log-file="$PA_DIR/log" -o spool-directory="$PA_DIR/spool" -o state-file="$PA_DIR/state" \
