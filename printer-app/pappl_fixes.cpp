@@ -15,9 +15,16 @@
 // interface's "Add Printer" page, the Find-Devices operation, the "devices"
 // sub-command). The search is left out then, and said so. Avahi's browser
 // and resolver get no null client either (a dnssd:// device).
+//
+// papplSystemDelete: the system is freed as soon as its main loop ends,
+// while client threads may still be closing their connections (the one
+// that asked for the shutdown among them), which then use it. The
+// clients are counted, and the system waits for them (10 s at most).
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -41,6 +48,10 @@ constexpr const char kNoDnssd[] =
 
 std::mutex g_createLock;
 int g_lastId = 0;
+
+std::mutex g_clientLock;
+std::condition_variable g_clientGone;
+int g_clients = 0;
 
 bool DnssdAvailable() {
     static const DnssdInitFn init = Next<DnssdInitFn>("_papplDNSSDInit");
@@ -85,7 +96,39 @@ extern "C" bool papplDeviceList(pappl_devtype_t types, pappl_device_cb_t cb, voi
     return list(types, cb, data, errorCb, errorData);
 }
 
-// NOLINTBEGIN(bugprone-reserved-identifier,readability-identifier-naming): Avahi's own names
+// NOLINTBEGIN(bugprone-reserved-identifier,readability-identifier-naming): PAPPL's and Avahi's own names
+extern "C" pappl_client_t* _papplClientCreate(pappl_system_t* system, int sock) {
+    using Fn = pappl_client_t* (*)(pappl_system_t*, int);
+    static const Fn create = Next<Fn>("_papplClientCreate");
+    pappl_client_t* client = create != nullptr ? create(system, sock) : nullptr;
+    if (client != nullptr) {
+        std::lock_guard<std::mutex> hold(g_clientLock);
+        ++g_clients;
+    }
+    return client;
+}
+
+extern "C" void _papplClientDelete(pappl_client_t* client) {
+    using Fn = void (*)(pappl_client_t*);
+    static const Fn remove = Next<Fn>("_papplClientDelete");
+    if (remove != nullptr) remove(client);
+    {
+        std::lock_guard<std::mutex> hold(g_clientLock);
+        --g_clients;
+    }
+    g_clientGone.notify_all();
+}
+
+extern "C" void papplSystemDelete(pappl_system_t* system) {
+    using Fn = void (*)(pappl_system_t*);
+    static const Fn remove = Next<Fn>("papplSystemDelete");
+    {
+        std::unique_lock<std::mutex> hold(g_clientLock);
+        g_clientGone.wait_for(hold, std::chrono::seconds(10), [] { return g_clients <= 0; });
+    }
+    if (remove != nullptr) remove(system);
+}
+
 // Avahi's enumerations are ints; its callbacks and objects, pointers.
 extern "C" void* avahi_service_browser_new(void* client, int interface, int protocol, const char* type,
                                            const char* domain, int flags, void* callback, void* userdata) {

@@ -66,7 +66,7 @@ enable|Enable-Printer|printer|
 hold-new|Hold-New-Jobs|printer|
 release-new|Release-Held-New-Jobs|printer|
 cancel-jobs|Cancel-Jobs|printer|
-set-system|Set-System-Attributes|system|GROUP system-attributes-tag;ATTR text system-location "cellar"
+set-system|Set-System-Attributes|system|GROUP system-attributes-tag;ATTR integer system-default-printer-id 1
 create|Create-Printer|system|ATTR keyword printer-service-type print;ATTR keyword smi55357-driver zelp58;ATTR uri smi55357-device-uri socket://127.0.0.1:9;GROUP printer-attributes-tag;ATTR name printer-name intruder
 pause-all|Pause-All-Printers|system|
 resume-all|Resume-All-Printers|system|

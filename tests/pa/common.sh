@@ -27,16 +27,21 @@ PA_PID=""
 # URI in the wrong group and fails; the socket has no such trouble.)
 # In a sanitizer build: PAPPL 1.3.1 leaks the options list its main loop
 # parses from the command line, the footer text, a UUID read from the
-# state file and a string of each socket device it opens; suppressed by
-# those functions alone (no code of ours calls cupsAddOption). Full stacks
-# (slow unwinding) are needed to see papplDeviceOpen in them.
+# state file, a string of each socket device it opens and the connection
+# of the "shutdown" sub-command; suppressed by those functions alone (no
+# code of ours calls cupsAddOption). Full stacks (slow unwinding) are
+# needed to see papplDeviceOpen in them.
 lsan_pappl() {
   local file=$WORK/lsan-pappl.supp
   [ -f "$file" ] ||
-    printf 'leak:%s\n' cupsAddOption papplSystemSetFooterHTML papplSystemSetUUID papplDeviceOpen >"$file"
+    printf 'leak:%s\n' cupsAddOption papplSystemSetFooterHTML papplSystemSetUUID papplDeviceOpen \
+      _papplMainloopShutdownServer >"$file"
   printf 'suppressions=%s:print_suppressions=0' "$file"
 }
-pa() { SNAP_COMMON="$PA_DIR" LSAN_OPTIONS="$(lsan_pappl)" "$ZELP_PA" "$@"; }
+pa() {
+  SNAP_COMMON="$PA_DIR" LSAN_OPTIONS="$(lsan_pappl)" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0" \
+    "$ZELP_PA" "$@"
+}
 
 # Administrators sign in through PAM. The server runs under pam_wrapper
 # (package libpam-wrapper) with a PAM service of the test's own whose one
