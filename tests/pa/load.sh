@@ -106,8 +106,8 @@ for ((round = 1; round <= rounds; round++)); do
   stop_pa
   for pid in "${raws[@]}"; do stop_pid "$pid"; done
   total_jobs=$((total_jobs + 8 * jobs_per_client))
-  total_seconds=$(echo "$total_seconds + $ended - $began" | bc -l)
-  log "ok: round $round: $((8 * jobs_per_client)) jobs in $(printf '%.1f' "$(echo "$ended - $began" | bc -l)") s"
+  total_seconds=$(awk -v t="$total_seconds" -v a="$began" -v b="$ended" 'BEGIN { print t + b - a }')
+  log "ok: round $round: $((8 * jobs_per_client)) jobs in $(awk -v a="$began" -v b="$ended" 'BEGIN { printf "%.1f", b - a }') s"
 done
-log "PASS: $rounds rounds, $total_jobs jobs, $(printf '%.1f' "$(echo "$total_jobs / $total_seconds" | bc -l)") jobs/s;" \
+log "PASS: $rounds rounds, $total_jobs jobs, $(awk -v n="$total_jobs" -v t="$total_seconds" 'BEGIN { printf "%.1f", n / t }') jobs/s;" \
   "server RSS at most ${rss_start} KiB after start, ${rss_end} KiB after a round"
