@@ -15,21 +15,34 @@
 // ends at once and leaves the job pending, the job that holds the printer
 // starts the next one when it has finished in full (device closed), and a
 // raster stream waits for the printer instead of being refused.
+//
+// A document hand-over that fails (the client hangs up, the spool is full)
+// aborts its job taking the printer's lock and then the system's, while a
+// state save takes the system's and then each printer's: the two may wait
+// on each other for good, and every other thread soon waits behind them.
+// No abort runs here while the state is saved (see SaveGate).
+//
+// A raster stream is read as it prints: a client that stops sending ends
+// its job after the stream timeout, and the job is aborted (pa_raster.cpp
+// sees the page fall short), instead of the printer waiting on it.
 #include "job_guard.h"
 
 #include <dlfcn.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <shared_mutex>
 
 namespace {
 
 using ProcessFn = void* (*)(pappl_job_t*);
 using CopyFn = void (*)(pappl_client_t*, pappl_job_t*);
 using CheckFn = void (*)(pappl_printer_t*);
+using FlushFn = void (*)(pappl_client_t*);
 
 // The library's own definitions, behind ours.
 template <typename Fn>
@@ -50,6 +63,21 @@ struct Guard {
     std::map<pappl_printer_t*, Slot> slots;
 };
 Guard& g_guard = *new Guard;
+
+// Held shared by a hand-over from the moment it aborts its job until it
+// returns, exclusively by a state save.
+std::shared_mutex g_saveGate;
+thread_local bool t_handingOver = false;
+thread_local bool t_aborting = false;
+
+double g_streamTimeout = 30.0;
+
+// A stream that sent nothing for the stream timeout: no more is read from
+// it (the rest of its reads end at once), so its job ends short.
+int StreamStalled(http_t* http, void* /*context*/) {
+    shutdown(httpGetFd(http), SHUT_RD);
+    return 0;
+}
 
 // A raster document is read from its client's connection by the client's
 // own thread, never from a spool file.
@@ -85,14 +113,34 @@ bool StillThere(pappl_system_t* system, pappl_printer_t* printer) {
 // Starts the printer's next pending job, unless the printer went away
 // with the job that just ended.
 void StartNext(pappl_system_t* system, pappl_printer_t* printer) {
-    if (!StillThere(system, printer)) return;
-    static const CheckFn check = Next<CheckFn>("_papplPrinterCheckJobs");
-    if (check != nullptr) check(printer);
+    if (StillThere(system, printer)) zelp::pa::StartPendingJobs(printer);
+}
+
+// Hands a document over with the save gate opened again afterwards.
+void HandOver(pappl_client_t* client, pappl_job_t* job) {
+    static const CopyFn copy = Next<CopyFn>("_papplJobCopyDocumentData");
+    t_handingOver = true;
+    copy(client, job);
+    t_handingOver = false;
+    if (t_aborting) {
+        t_aborting = false;
+        g_saveGate.unlock_shared();
+    }
 }
 
 }  // namespace
 
 namespace zelp::pa {
+
+void StartPendingJobs(pappl_printer_t* printer) {
+    static const CheckFn check = Next<CheckFn>("_papplPrinterCheckJobs");
+    if (check != nullptr) check(printer);
+}
+
+void SetStreamTimeout(int seconds) { g_streamTimeout = seconds > 0 ? seconds : 30; }
+
+SaveGate::SaveGate() { g_saveGate.lock(); }
+SaveGate::~SaveGate() { g_saveGate.unlock(); }
 
 bool HoldsPrinter(pappl_job_t* job) {
     std::lock_guard<std::mutex> hold(g_guard.lock);
@@ -133,7 +181,7 @@ extern "C" void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* j
     static const CopyFn copy = Next<CopyFn>("_papplJobCopyDocumentData");
     if (copy == nullptr) return;
     if (!IsStream(job)) {
-        copy(client, job);  // spooled, then started as a job of its own
+        HandOver(client, job);  // spooled, then started as a job of its own
         return;
     }
     pappl_printer_t* printer = papplJobGetPrinter(job);
@@ -163,8 +211,21 @@ extern "C" void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* j
         StartNext(system, printer);
         return;
     }
-    copy(client, job);  // reads, prints and finishes the job in this thread
+    http_t* http = papplClientGetHTTP(client);
+    httpSetTimeout(http, g_streamTimeout, StreamStalled, nullptr);
+    HandOver(client, job);  // reads, prints and finishes the job in this thread
+    httpSetTimeout(http, 0.0, nullptr, nullptr);
     Release(printer);
     StartNext(system, printer);
+}
+// In a hand-over, PAPPL flushes the document only to abort the job, just
+// before it takes the printer's lock and then the system's.
+extern "C" void _papplClientFlushDocumentData(pappl_client_t* client) {
+    static const FlushFn flush = Next<FlushFn>("_papplClientFlushDocumentData");
+    if (flush != nullptr) flush(client);
+    if (t_handingOver && !t_aborting) {
+        g_saveGate.lock_shared();
+        t_aborting = true;
+    }
 }
 // NOLINTEND(bugprone-reserved-identifier,readability-identifier-naming)
