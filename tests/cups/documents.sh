@@ -11,7 +11,9 @@
 #   - receipts at full size (or fitted as the page says): the rows from
 #     the first dot to the last within 2% of what the document's ink spans;
 #   - text without wrapped lines (42 columns on 80 mm, 32 on 58 mm paper);
-#   - pictures at one pixel per dot, not turned.
+#   - pictures at one pixel per dot, not turned;
+#   - the same paper, dot for dot, in no more bytes than with Transfer=0
+#     (the shipped PPDs send compact transfer), through cupsfilter.
 # The two routes are checked alike, not compared byte for byte: the
 # scheduler hands a custom size on in whole points, which moves a fitted
 # page by a row.
@@ -214,6 +216,9 @@ for row in "${cases[@]}"; do
     "$(mm "${INK[0]:-0}")" "$SECONDS_TAKEN" "$CUTS/${#PAPER[@]}" >&2
   [ "$measure_only" = 1 ] && continue
   check "$what (cupsfilter)" "$copies" "$ink" "$lines"
+  run_cupsfilter "$ZELP_PPD_DIR/zelp$model.ppd" "$chain.full" "$docs/$doc" "${filter_opts[@]}" "${opts[@]}" \
+    -o Transfer=0
+  check_same_paper "$chain" "$chain.full" "$(ppd_width_bytes "zelp$model.ppd")" "$what"
   measure "$GOT"
   check "$what (lp)" "$copies" "$ink" "$lines"
 done

@@ -73,6 +73,10 @@ curl -sf -o /dev/null -d "session=$session&action=identify-printer" "http://loca
   fail "identify from the web page"
 wait_until 10 test -s "$WORK/out/p80/printer.prn" || fail "identify sent nothing to the printer"
 [ "$(hex_of "$WORK/out/p80/printer.prn")" = 1b420201 ] || fail "identify sent $(hex_of "$WORK/out/p80/printer.prn"), not the beeper"
+# The test page's and the wide picture's bands are checked as wide as the
+# head: every dot row in full. Compact transfer, the default, is the
+# filter's bytes (same_bytes.sh).
+pa modify -d p80 -o zelp-transfer=full >"$WORK/modify.log" 2>&1 || fail "modify: $(cat "$WORK/modify.log")"
 curl -sf -o /dev/null -d "session=$session&action=print-test-page" "http://localhost:$PA_PORT/p80/" ||
   fail "test page from the web page"
 wait_until 30 test -s "$WORK/out/p80/Test Page.prn" || fail "the test page printed nothing"

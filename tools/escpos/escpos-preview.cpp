@@ -4,6 +4,7 @@
 // raster_to_ZELP wrote, as a PNG picture of the paper and a side log.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ constexpr int kExitUsage = 2;
 
 void PrintHelp() {
     std::printf(
-        "Usage: escpos-preview [--log] [--summary] [-o OUT.png] [INPUT|-]\n"
+        "Usage: escpos-preview [--log] [--summary] [--width DOTS] [-o OUT.png] [INPUT|-]\n"
         "\n"
         "Reads the printer byte stream that raster_to_ZELP writes (from INPUT, or from\n"
         "standard input when INPUT is '-' or missing) and shows what the printer would\n"
@@ -34,21 +35,26 @@ void PrintHelp() {
         "  --summary   print counts as 'key: value' lines (commands by kind, bands,\n"
         "              dot rows, dots set, band widths in bytes, cuts, paper size)\n"
         "              instead of the side log\n"
+        "  --width DOTS  draw paper at least DOTS wide (the print head's dots), so\n"
+        "              that streams whose images stop short of the right edge\n"
+        "              compare with others\n"
         "  -h, --help  show this text\n"
         "\n"
         "The picture: GS v 0 bands one under the other at their true size (the mode\n"
         "byte m is ignored and noted); ESC d n as n lines of blank paper at %u dots per\n"
-        "line, or at the spacing set by ESC 3 n (n dots) until ESC 2 or ESC @ sets it\n"
-        "back to %u; FF as a %zu-dot gap (a receipt has no page top); FS p n as a box\n"
+        "line, or at the spacing set by ESC 3 n (n units) until ESC 2 or ESC @ sets it\n"
+        "back to %u; ESC J n as n units of blank paper, a unit one dot row unless\n"
+        "GS P x y sets 1/y inch; FF as a %zu-dot gap (a receipt has no page top); FS p n as a box\n"
         "labelled LOGO n; ESC i and ESC m as a dashed line across the paper. The other\n"
         "image commands: an ESC * line (24-dot double density) printed by LF at the\n"
         "line's top, LF feeding the line spacing; GS ( L graphics (fn 112) printed by\n"
         "fn 50, feeding their height. The paper is as wide as the widest image, or\n"
-        "%zu dots when there is none.\n"
+        "%zu dots when there is none (or --width).\n"
         "\n"
         "Side log (standard output): ESC @, byte 0E, FF, cuts, beeper (ESC B), drawer\n"
         "kicks (ESC p), stored logos, line spacing and the black-mark commands\n"
-        "(GS ( F and 1F 1B 1F 80/81/82), print density and speed (GS ( K), one line\n"
+        "(GS ( F and 1F 1B 1F 80/81/82), print density and speed (GS ( K), motion\n"
+        "units (GS P), one line\n"
         "each with its byte offset.\n"
         "Output order: the --log listing, then the side log or the --summary lines.\n"
         "\n"
@@ -74,6 +80,7 @@ bool ReadAll(std::FILE* in, std::vector<uint8_t>* bytes) {
 int main(int argc, char** argv) {
     bool listCommands = false;
     bool summary = false;
+    RenderOptions render;
     std::string outPath;
     std::string inPath;
     bool haveInput = false;
@@ -86,6 +93,15 @@ int main(int argc, char** argv) {
             listCommands = true;
         } else if (arg == "--summary") {
             summary = true;
+        } else if (arg == "--width") {
+            char* end = nullptr;
+            const unsigned long dots = i + 1 < argc ? std::strtoul(argv[i + 1], &end, 10) : 0;
+            if (i + 1 >= argc || end == argv[i + 1] || *end != '\0' || dots > 65535 * 8) {
+                std::fprintf(stderr, "escpos-preview: --width needs a number of dots\n");
+                return kExitUsage;
+            }
+            render.minWidthDots = dots;
+            ++i;
         } else if (arg == "-o") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "escpos-preview: -o needs a file name\n");
@@ -133,7 +149,7 @@ int main(int argc, char** argv) {
 
     Preview preview;
     std::string error;
-    if (!RenderPreview(decoded.commands, &preview, &error)) {
+    if (!RenderPreview(decoded.commands, render, &preview, &error)) {
         std::fprintf(stderr, "escpos-preview: %s\n", error.c_str());
         return kExitMalformed;
     }
