@@ -10,6 +10,7 @@
 #include "drivers.h"
 
 #include "pa_system.h"
+#include "serial_device.h"
 
 int main(int argc, char* argv[]) {
     // The sub-command is the first argument that is not an option.
@@ -23,6 +24,7 @@ int main(int argc, char* argv[]) {
         if (strlen(argv[i]) == 2 && strchr("adjmnouv", argv[i][1]) != nullptr) ++i;
     }
     zelp::pa::SetSubcommand(subcommand);
+    zelp::pa::AddSerialScheme();
 
     // The drivers are set by the system callback, which may narrow them
     // to one device ID. The footer is no decoration: without one, every web
