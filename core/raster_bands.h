@@ -6,6 +6,13 @@
 // the top (LeadingBlank) and at the end (BlankSpace) are held back and
 // counted, not stored, and every other row leaves with its block. Copies
 // after the first replay what the first one sent.
+//
+// Compact transfer (Transfer 1) gives the same paper in fewer bytes: a run
+// of blank rows goes as paper feeds (ESC J, in vertical motion units that
+// GS P sets to one dot row for the page's bands and back to the printer's
+// own after them) unless a few bytes of blank rows in the block cost less,
+// and each block is only as wide as its rightmost dot needs, printed from
+// the left margin as before (so nothing moves sideways on any printer).
 #ifndef ZELP_CORE_RASTER_BANDS_H
 #define ZELP_CORE_RASTER_BANDS_H
 
@@ -55,6 +62,14 @@ private:
     void EmitColumns();
     void EmitGraphics();
     void Replay();
+    void PutRow(const unsigned char* row);
+    void EndCopy();
+    // Compact transfer.
+    void CompactBlank(uint64_t count);
+    void SettleBlank();
+    void Feed(uint64_t rows);
+    void UseDotUnits();
+    int64_t BandWidth() const { return compact_ ? bandWidth_ : lDelta_; }
 
     struct Segment {
         bool blank;
@@ -72,7 +87,11 @@ private:
     bool skipEnd_;    // BlankSpace: trailing blank rows are left out
     bool skipStart_;  // LeadingBlank: leading blank rows are left out
     int32_t imageCommand_;  // GraphicsCommand
+    bool compact_;          // Transfer 1
     bool columnsSent_ = false;  // an ESC * line changed the line spacing
+    bool dotUnits_ = false;     // GS P set the vertical motion unit to one dot row
+    uint64_t blankRun_ = 0;     // compact: blank rows not yet fed nor put in a block
+    int64_t bandWidth_ = 0;     // compact: bytes up to the last dot of the block's rows
     int64_t rows_ = 0;         // rows seen
     int64_t firstDot_ = -1;    // page row of the first and last dotted rows
     int64_t lastDot_ = -1;

@@ -11,6 +11,7 @@
 #include "drivers.h"
 #include "pa_commands.h"
 #include "pa_system.h"
+#include "serial_device.h"
 
 int main(int argc, char* argv[]) {
     std::vector<std::string> args(argv, argv + argc);
@@ -24,6 +25,7 @@ int main(int argc, char* argv[]) {
     pointers.push_back(nullptr);
     argc = static_cast<int>(args.size());
     argv = pointers.data();
+    zelp::pa::AddSerialScheme();
 
     // The drivers are set by the system callback, which may narrow them
     // to one device ID. The footer is no decoration: without one, every web

@@ -481,6 +481,23 @@ check_receipt() {
     "$((dots * 1000 / total))/1000 of the dots set"
 }
 
+# The shipped PPDs send compact transfer (Transfer 1): blank rows as
+# feeds, bands only as wide as their ink. FILE is such a job, FULL the same
+# job with Transfer=0, which check_receipt checks as it always has: FILE
+# must draw the same paper, dot for dot, in no more bytes (a picture as
+# wide as its page, without blank rows, has nothing to leave out).
+# check_same_paper FILE FULL WIDTH_BYTES WHAT
+check_same_paper() {
+  local file=$1 full=$2 width=$3 what=$4 f
+  for f in "$file" "$full"; do
+    "$ZELP_PREVIEW" --head-dots $((width * 8)) -o "$f.png" "$f" >/dev/null 2>"$f.png-err" ||
+      fail "$what: escpos-preview cannot draw $f: $(cat "$f.png-err")"
+  done
+  cmp -s "$file.png" "$full.png" || fail "$what: compact transfer draws other paper than Transfer=0"
+  (($(stat -c %s "$file") <= $(stat -c %s "$full"))) ||
+    fail "$what: compact transfer took $(stat -c %s "$file") bytes, Transfer=0 $(stat -c %s "$full")"
+}
+
 # The test page that CUPS ships.
 cups_test_page() {
   local f

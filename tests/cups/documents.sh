@@ -16,6 +16,8 @@
 #   - a JPEG without a JFIF or Exif marker printed like any other;
 #   - custom sizes, given as media= or as PageSize=, fitting a receipt too
 #     big for them, never enlarging and cropping it.
+#   - the same paper, dot for dot, in no more bytes than with Transfer=0
+#     (the shipped PPDs send compact transfer), through cupsfilter.
 # The two routes are checked alike, not compared byte for byte: the
 # scheduler hands a custom size on in whole points, which moves a fitted
 # page by a row.
@@ -263,6 +265,9 @@ for row in "${cases[@]}"; do
     "$(mm "${INK[0]:-0}")" "$SECONDS_TAKEN" "$CUTS/${#PAPER[@]}" >&2
   [ "$measure_only" = 1 ] && continue
   check "$what (cupsfilter)" "$copies" "$ink" "$lines" "$left" "$across"
+  run_cupsfilter "$ZELP_PPD_DIR/zelp$model.ppd" "$chain.full" "$docs/$doc" "${filter_opts[@]}" "${opts[@]}" \
+    -o Transfer=0
+  check_same_paper "$chain" "$chain.full" "$(ppd_width_bytes "zelp$model.ppd")" "$what"
   measure "$GOT"
   check "$what (lp)" "$copies" "$ink" "$lines" "$left" "$across"
 done

@@ -15,7 +15,8 @@
 // from the leftmost dot to the rightmost. A piece without a dot has lead =
 // paper, ink, left and across 0.
 // Then one line "cuts=C pieces=M". Feeds count as the decoder draws them
-// (ESC d n at the line spacing in force, FF as a fixed gap); a cut takes
+// (ESC d n at the line spacing in force, ESC J n in the motion unit GS P
+// set, one dot row unless it says otherwise, FF as a fixed gap); a cut takes
 // no paper. Exit status 1 for a stream that does not decode.
 #include <algorithm>
 #include <cstdint>
@@ -102,6 +103,7 @@ int main(int argc, char** argv) {
     std::vector<Piece> pieces(1);
     size_t cuts = 0;
     uint32_t spacing = kDefaultLineSpacingDots;
+    uint32_t unitsPerInch = kDotRowsPerInch;
     for (const Command& c : decoded.commands) {
         size_t blank = 0;
         switch (c.kind) {
@@ -109,9 +111,14 @@ int main(int argc, char** argv) {
                 for (size_t r = 0; r < c.rows; ++r) Row(&pieces.back(), c.data + r * c.widthBytes, c.widthBytes);
                 break;
             case CommandKind::FeedLines: blank = size_t{c.n} * spacing; break;
+            case CommandKind::FeedUnits: blank = size_t{c.n} * kDotRowsPerInch / unitsPerInch; break;
+            case CommandKind::MotionUnits: unitsPerInch = c.n != 0 ? c.n : kDotRowsPerInch; break;
             case CommandKind::FormFeed: blank = kFormFeedGapDots; break;
             case CommandKind::PrintLogo: blank = kLogoBoxHeightDots; break;
             case CommandKind::Initialize:
+                unitsPerInch = kDotRowsPerInch;
+                spacing = kDefaultLineSpacingDots;
+                break;
             case CommandKind::DefaultLineSpacing: spacing = kDefaultLineSpacingDots; break;
             case CommandKind::SetLineSpacing: spacing = c.n; break;
             case CommandKind::CutOnePoint:

@@ -12,6 +12,9 @@ start_cupsd
 start_pa
 add_printer p80 zelp80
 load_settings "$ZELP_PPD_DIR/zelp80.ppd"
+# Every dot row in full, so that bands are as wide as the head: compact
+# transfer, the default, is the filter's bytes (same_bytes.sh) and its paper.
+pa modify -d p80 -o zelp-transfer=full >"$WORK/modify.log" 2>&1 || fail "modify: $(cat "$WORK/modify.log")"
 
 # As README.md sets the queue up: a cut after each receipt by default.
 cups_client lpadmin -h "$CUPS_HOST" -p receipts -E -v "$(printer_uri p80)" -m everywhere >"$WORK/lpadmin.log" &&

@@ -70,6 +70,10 @@ log "ok: drivers by device ID"
 web_form /p80/ action=identify-printer >/dev/null || fail "identify from the web page"
 wait_until 10 test -s "$WORK/out/p80/printer.prn" || fail "identify sent nothing to the printer"
 [ "$(hex_of "$WORK/out/p80/printer.prn")" = 1b420201 ] || fail "identify sent $(hex_of "$WORK/out/p80/printer.prn"), not the beeper"
+# The test page's and the wide picture's bands are checked as wide as the
+# head: every dot row in full. Compact transfer, the default, is the
+# filter's bytes (same_bytes.sh).
+pa modify -d p80 -o zelp-transfer=full >"$WORK/modify.log" 2>&1 || fail "modify: $(cat "$WORK/modify.log")"
 web_form /p80/ action=print-test-page >/dev/null || fail "test page from the web page"
 wait_until 30 test -s "$WORK/out/p80/Test Page.prn" || fail "the test page printed nothing"
 wait_until 30 pa jobs -d p80 | grep -q 'completed .*Test Page' || true

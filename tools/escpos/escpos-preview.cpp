@@ -42,18 +42,19 @@ void PrintHelp() {
         "\n"
         "The picture: GS v 0 bands one under the other at their true size (the mode\n"
         "byte m is ignored and noted); ESC d n as n lines of blank paper at %u dots per\n"
-        "line, or at the spacing set by ESC 3 n (n dots) until ESC 2 or ESC @ sets it\n"
-        "back to %u; FF as a %zu-dot gap (a receipt has no page top); FS p n as a box\n"
-        "labelled LOGO n; ESC i and ESC m as a dashed line across the paper. The other\n"
-        "image commands: an ESC * line (24-dot double density) printed by LF at the\n"
-        "line's top, LF feeding the line spacing; GS ( L graphics (fn 112) printed by\n"
-        "fn 50, feeding their height. The paper is as wide as the widest image (or\n"
-        "--head-dots), or %zu dots when there is none.\n"
+        "line, or at the spacing set by ESC 3 n (n units) until ESC 2 or ESC @ sets it\n"
+        "back to %u; ESC J n as n units of blank paper, a unit one dot row unless\n"
+        "GS P x y sets 1/y inch; FF as a %zu-dot gap (a receipt has no page top);\n"
+        "FS p n as a box labelled LOGO n; ESC i and ESC m as a dashed line across\n"
+        "the paper. The other image commands: an ESC * line (24-dot double density)\n"
+        "printed by LF at the line's top, LF feeding the line spacing; GS ( L\n"
+        "graphics (fn 112) printed by fn 50, feeding their height. The paper is as\n"
+        "wide as the widest image (or --head-dots), or %zu dots when there is none.\n"
         "\n"
         "Side log (standard output): ESC @, byte 0E, FF, cuts, beeper (ESC B), drawer\n"
         "kicks (ESC p), stored logos, line spacing and the black-mark commands\n"
-        "(GS ( F and 1F 1B 1F 80/81/82), print density and speed (GS ( K), one line\n"
-        "each with its byte offset.\n"
+        "(GS ( F and 1F 1B 1F 80/81/82), print density and speed (GS ( K) and\n"
+        "motion units (GS P), one line each with its byte offset.\n"
         "Output order: the --log listing, then the side log or the --summary lines.\n"
         "\n"
         "Exit status: 0 when the whole stream was read; 1 for a malformed stream (a\n"
@@ -78,7 +79,7 @@ bool ReadAll(std::FILE* in, std::vector<uint8_t>* bytes) {
 int main(int argc, char** argv) {
     bool listCommands = false;
     bool summary = false;
-    size_t headDots = 0;
+    RenderOptions render;
     std::string outPath;
     std::string inPath;
     bool haveInput = false;
@@ -98,7 +99,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "escpos-preview: --head-dots needs a number of dots from 1 to %d\n", 65535 * 8);
                 return kExitUsage;
             }
-            headDots = static_cast<size_t>(dots);
+            render.minWidthDots = static_cast<size_t>(dots);
             ++i;
         } else if (arg == "-o") {
             if (i + 1 >= argc) {
@@ -147,7 +148,7 @@ int main(int argc, char** argv) {
 
     Preview preview;
     std::string error;
-    if (!RenderPreview(decoded.commands, &preview, &error, headDots)) {
+    if (!RenderPreview(decoded.commands, render, &preview, &error)) {
         std::fprintf(stderr, "escpos-preview: %s\n", error.c_str());
         return kExitMalformed;
     }
