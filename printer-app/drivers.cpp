@@ -68,9 +68,11 @@ const ZelpOption* DarknessOption() {
 
 }  // namespace
 
+// Never destroyed: PAPPL's threads, which nothing joins, read the media
+// names and device IDs up to the very end of the process.
 const std::vector<Model>& Models() {
-    static const std::vector<Model> models = MakeModels();
-    return models;
+    static const auto* models = new std::vector<Model>(MakeModels());
+    return *models;
 }
 
 const Model* FindModel(const char* driverName) {
@@ -86,15 +88,15 @@ const Model* ModelOfPrinter(pappl_printer_t* printer) {
 }
 
 pappl_pr_driver_t* DriverList(int* count) {
-    static std::vector<pappl_pr_driver_t> drivers = [] {
-        std::vector<pappl_pr_driver_t> list;
+    static auto* drivers = [] {
+        auto* list = new std::vector<pappl_pr_driver_t>;
         for (const Model& model : Models()) {
-            list.push_back({model.driverName, model.name, model.deviceId.c_str(), nullptr});
+            list->push_back({model.driverName, model.name, model.deviceId.c_str(), nullptr});
         }
         return list;
     }();
-    *count = static_cast<int>(drivers.size());
-    return drivers.data();
+    *count = static_cast<int>(drivers->size());
+    return drivers->data();
 }
 
 bool MediaOffered(const Model& model, const char* name) {

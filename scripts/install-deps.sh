@@ -20,7 +20,7 @@ tests=(
   libgtest-dev libbenchmark-dev valgrind
   cups cups-client cups-filters ghostscript netpbm
   clang-tidy cppcheck
-  pkg-config libpappl-dev libjpeg-dev cups-ipp-utils curl
+  pkg-config libpappl-dev libjpeg-dev cups-ipp-utils curl libpam-wrapper iproute2
 )
 # dpkg-buildpackage with debhelper, and lintian; debian/control names the
 # rest (scripts/build-packages.sh installs it with apt-get build-dep).

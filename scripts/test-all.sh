@@ -2,7 +2,8 @@
 # SPDX-FileCopyrightText: 2026 The ZELP driver authors
 # SPDX-License-Identifier: Apache-2.0
 # Sets the machine up and runs every test: the optimised build and the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, each through CTest.
+# AddressSanitizer + UndefinedBehaviorSanitizer build, each through CTest,
+# then the ThreadSanitizer build of the Printer Application and the core.
 # cppcheck and clang-tidy look over our code first. Then the cross builds
 # for arm64 and armhf, whose unit, filter and robust tests run under
 # qemu-user and whose filter must write the native one's bytes, and the
@@ -47,6 +48,16 @@ for preset in "${presets[@]}"; do
   step "${preset}: tests"
   ctest --preset "$preset" -j"$jobs"
 done
+
+# ThreadSanitizer over the Printer Application and the page core: the tests
+# that print on several printers, or run several jobs, at once.
+step "tsan: configure"
+cmake --preset tsan
+step "tsan: build"
+cmake --build --preset tsan -j"$jobs"
+step "tsan: tests"
+ctest --preset tsan -j"$jobs"
+
 native=build/${presets[0]}
 
 # ARM: Debian's cross compilers, the programs run under qemu-user.

@@ -123,6 +123,12 @@ private:
                 c->n = At(2);
                 c->size = 3;
                 return true;
+            case 0x4A:
+                if (!Have(3, "ESC J", error)) return false;
+                c->kind = CommandKind::FeedUnits;
+                c->n = At(2);
+                c->size = 3;
+                return true;
             case 0x33:
                 if (!Have(3, "ESC 3", error)) return false;
                 c->kind = CommandKind::SetLineSpacing;
@@ -170,6 +176,14 @@ private:
         if (!Have(2, "GS command", error)) return false;
         if (At(1) == 0x76) return DecodeBand(c, error);
         if (At(1) == 0x28) return DecodeParen(c, error);
+        if (At(1) == 0x50) {
+            if (!Have(4, "GS P", error)) return false;
+            c->kind = CommandKind::MotionUnits;
+            c->a = At(2);
+            c->n = At(3);
+            c->size = 4;
+            return true;
+        }
         *error = "unknown command GS " + Hex(At(1));
         return false;
     }
@@ -406,6 +420,7 @@ const CommandKind kAllCommandKinds[kCommandKindCount] = {
     CommandKind::LineFeed,          CommandKind::BitImage,
     CommandKind::GraphicsStore,     CommandKind::GraphicsPrint,
     CommandKind::PrintDensity,      CommandKind::PrintSpeed,
+    CommandKind::FeedUnits,         CommandKind::MotionUnits,
 };
 
 const char* CommandName(CommandKind kind) {
@@ -432,6 +447,8 @@ const char* CommandName(CommandKind kind) {
         case CommandKind::GraphicsPrint: return "GS ( L fn 50";
         case CommandKind::PrintDensity: return "GS ( K fn 49";
         case CommandKind::PrintSpeed: return "GS ( K fn 50";
+        case CommandKind::FeedUnits: return "ESC J";
+        case CommandKind::MotionUnits: return "GS P";
     }
     return "?";
 }
@@ -460,6 +477,8 @@ const char* CommandId(CommandKind kind) {
         case CommandKind::GraphicsPrint: return "gs_paren_l_print";
         case CommandKind::PrintDensity: return "gs_paren_k_density";
         case CommandKind::PrintSpeed: return "gs_paren_k_speed";
+        case CommandKind::FeedUnits: return "esc_j";
+        case CommandKind::MotionUnits: return "gs_p";
     }
     return "unknown";
 }
@@ -482,7 +501,11 @@ std::string FormatCommand(const Command& c) {
     switch (c.kind) {
         case CommandKind::FeedLines:
         case CommandKind::SetLineSpacing:
+        case CommandKind::FeedUnits:
             std::snprintf(text, sizeof text, "%0*llu %s n=%u", offsetDigits, offset, name, c.n);
+            break;
+        case CommandKind::MotionUnits:
+            std::snprintf(text, sizeof text, "%0*llu %s x=%u y=%u", offsetDigits, offset, name, c.a, c.n);
             break;
         case CommandKind::Beeper:
             std::snprintf(text, sizeof text, "%0*llu %s n=%u t=%u", offsetDigits, offset, name, c.n,
