@@ -88,6 +88,7 @@ if [ "${1:-}" = --in-root ]; then
   grep -i zelp "$WORK/models" >&2 || fail "lpinfo -m does not list the driver"
   page=$(cups_test_page)
   job=0
+  declare -A test_page
   for model in 80 58; do
     entry=$(awk -v m="zelp$model.ppd" '$1 ~ ("/" m "$") { print $1 }' "$WORK/models")
     [ "$entry" = "lsb/usr/zelp/zelp$model.ppd" ] || fail "lpinfo -m lists zelp$model.ppd as '$entry'"
@@ -99,13 +100,20 @@ if [ "${1:-}" = --in-root ]; then
       cups_client "$(dirname "$0")/../../scripts/add-queue.sh" "zelp$model" "socket://127.0.0.1:$RAW_PORT" "$model" >&2 ||
         fail "add-queue.sh failed"
     fi
-    id=$(cups_client lp -h "$CUPS_HOST" -d "zelp$model" "$page" | sed -n 's/^request id is [^-]*-\([0-9]*\).*/\1/p')
-    [ -n "$id" ] || fail "lp did not take the test page"
-    wait_job_finished "zelp$model" "$id"
-    job=$((job + 1))
-    bytes=$(wait_for_job_bytes "$job")
+    # As the queue's defaults print it (compact transfer), and with every
+    # dot row sent in full, whose framing and band width check_receipt knows.
+    for transfer in "" Transfer=0; do
+      id=$(cups_client lp -h "$CUPS_HOST" -d "zelp$model" ${transfer:+-o "$transfer"} "$page" |
+        sed -n 's/^request id is [^-]*-\([0-9]*\).*/\1/p')
+      [ -n "$id" ] || fail "lp did not take the test page"
+      wait_job_finished "zelp$model" "$id"
+      job=$((job + 1))
+      test_page[${transfer:-default}]=$(wait_for_job_bytes "$job")
+    done
     load_settings "$ppds/zelp$model.ppd"
-    check_receipt "$bytes" "$(ppd_width_bytes "$ppds/zelp$model.ppd")" "CUPS's test page through $entry"
+    check_receipt "${test_page[Transfer=0]}" "$(ppd_width_bytes "$ppds/zelp$model.ppd")" "CUPS's test page through $entry"
+    check_same_paper "${test_page[default]}" "${test_page[Transfer=0]}" "$(ppd_width_bytes "$ppds/zelp$model.ppd")" \
+      "CUPS's test page through $entry"
   done
   stop_pid "$CUPSD_PID"
 
