@@ -118,6 +118,10 @@ job "stream cut inside a page" 80 "" --pattern noise --bpp 8 --pages 2 --truncat
 job "short lines (999 of 1728 bytes)" 80 "" --pattern gradient --bpp 24 --bytes-per-line 999
 job "zero-height page after two" 80 "" --pattern checker --bpp 8 --pages 2 --zero-height-page
 job "page wider than the head" 80 "" --pattern gradient --bpp 8 --width 1200 --height 50
+# How the dots travel and where a narrow page lands.
+job "every row in full" 80 "Transfer=0" --pattern receipt --bpp 8
+job "narrow page, centred" 80 "" --pattern page --bpp 8 --width 300 --height 120
+job "narrow page, left edge, ESC *" 80 "Centering=0 GraphicsCommand=1" --pattern page --bpp 8 --width 300 --height 120
 # Declared sizes no page buffer may take (2^31 bytes): refused, the job goes on.
 huge "huge: 24 bits, 65535 x 1000000, 4 KB sent" "" 24 65535 1000000 196605 4096 55
 huge "huge: 1 bit, 2^31 wide, 8 lines" "" 1 2147483648 8 1 8 ff

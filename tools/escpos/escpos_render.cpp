@@ -209,8 +209,9 @@ struct Motion {
     uint32_t unitsPerInch;
     uint32_t printerUnitsPerInch;
 
+    // units is a command's one byte, so the rows fit any size_t.
     size_t Rows(uint32_t units) const {
-        return (uint64_t{units} * kDotRowsPerInch + unitsPerInch / 2) / unitsPerInch;
+        return static_cast<size_t>((uint64_t{units} * kDotRowsPerInch + unitsPerInch / 2) / unitsPerInch);
     }
 };
 
