@@ -12,8 +12,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 #include "debug.h"
+#include "output_pacing.h"
 #include "page_loop.h"
 #include "zelp_cancel.h"
 #include "zelp_job.h"
@@ -84,7 +87,10 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     RegCancelSig();
-    const ZelpJobIo io{{nullptr, writeToStdout}, {nullptr, canceledBySignal}, {nullptr, messageToStderr}, {}};
+    // The scheduler names the printer: the job keeps to its pace.
+    std::unique_ptr<ZelpPacedSink> pacing;
+    const ZelpByteSink printer = ZelpPaceSink(settings, getenv("DEVICE_URI"), {nullptr, writeToStdout}, &pacing);
+    const ZelpJobIo io{printer, {nullptr, canceledBySignal}, {nullptr, messageToStderr}, {}};
     const ZelpJobOutcome outcome = PrintRasterJob(fd, settings, io);
     signal(SIGTERM, SIG_IGN);
 
