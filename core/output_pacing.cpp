@@ -275,7 +275,7 @@ ZelpClock ZelpSystemClock() {
 
 // --- The paced sink ---
 
-ZelpPacedSink::ZelpPacedSink(const ZelpPace& pace, ZelpByteSink inner, ZelpClock clock)
+ZelpPacedSink::ZelpPacedSink(const ZelpPace& pace, ZelpByteSink inner, const ZelpClock& clock)
     : pace_(pace), inner_(inner), clock_(clock), time_(pace.rowsPerSecond) {
     // A quarter of the buffer stays free: the head starts a little after
     // the model's, by the time the bytes take to get there.
@@ -294,9 +294,11 @@ bool ZelpPacedSink::Write(const unsigned char* bytes, size_t count) {
         double seconds = 0;
         const size_t n = time_.Read(bytes, std::min(count, pieceBytes_), pieceSeconds_, &seconds);
         double now = clock_.now(clock_.context);
-        for (double due = DueAt(n, seconds, now); due > now; due = DueAt(n, seconds, now)) {
+        double due = DueAt(n, seconds, now);
+        while (due > now) {
             clock_.waitUntil(clock_.context, due);
             now = clock_.now(clock_.context);
+            due = DueAt(n, seconds, now);
         }
         if (!inner_.write(inner_.context, bytes, n)) return false;
         // A write that waited for the link (a printer that holds it, a full

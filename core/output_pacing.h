@@ -41,7 +41,7 @@ bool ZelpPaceForJob(const ZELP_Init_Setting& settings, const char* deviceUri, Ze
 // split anywhere.
 class ZelpPrintTime {
 public:
-    ZelpPrintTime(double rowsPerSecond) : rowSeconds_(1.0 / rowsPerSecond) {}
+    explicit ZelpPrintTime(double rowsPerSecond) : rowSeconds_(1.0 / rowsPerSecond) {}
 
     // Reads at most `count` bytes, stopping after the byte that brings the
     // time read to `limitSeconds`; returns the bytes read and adds their
@@ -81,7 +81,7 @@ ZelpClock ZelpSystemClock();
 // each piece once the printer's model has room for it.
 class ZelpPacedSink {
 public:
-    ZelpPacedSink(const ZelpPace& pace, ZelpByteSink inner, ZelpClock clock = ZelpSystemClock());
+    ZelpPacedSink(const ZelpPace& pace, ZelpByteSink inner, const ZelpClock& clock = ZelpSystemClock());
 
     // The sink to hand to the job: writes through this object.
     ZelpByteSink Sink() { return ZelpByteSink{this, WriteThrough}; }
