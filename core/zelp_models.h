@@ -23,14 +23,18 @@ struct ZelpModel {
     int paperWidthMm;           // the roll; the head sits in its middle
     int headDots;               // dots across the print head
     int pagesPerMinute;         // receipts a minute, as the PPD and IPP report it
+    // Paced output: the print speed (mm/s; the fastest of the model's kind,
+    // so that pacing never holds a printer back) and the receive buffer.
+    int printMmPerSecond;
+    int bufferBytes;
 };
 
 inline constexpr ZelpModel kZelpModels[] = {
-    {"ZELP 80mm Receipt Printer", "zelp80.ppd", "zelp80", "80mm Receipt Printer", "80", 80, 80, 576, 20},
-    {"ZELP 58mm Receipt Printer", "zelp58.ppd", "zelp58", "58mm Receipt Printer", "58", 58, 58, 384, 20},
+    {"ZELP 80mm Receipt Printer", "zelp80.ppd", "zelp80", "80mm Receipt Printer", "80", 80, 80, 576, 20, 250, 4096},
+    {"ZELP 58mm Receipt Printer", "zelp58.ppd", "zelp58", "58mm Receipt Printer", "58", 58, 58, 384, 20, 150, 4096},
     // 80 mm paper under a 64 mm head: pages are centred on the roll.
     {"ZELP 80mm Receipt Printer 512", "zelp8064.ppd", "zelp8064", "80mm Receipt Printer 512", "512", 8064, 80,
-     512, 20},
+     512, 20, 250, 4096},
 };
 
 constexpr size_t kZelpModelCount = std::size(kZelpModels);

@@ -217,6 +217,20 @@ inline constexpr ZelpChoice kTransfer[] = {
     {1, "compact", 0, "Compact - blank rows as paper feeds, images as wide as their ink"},
 };
 
+// The same bytes either way: paced, a job keeps about a second of printing
+// ahead of the head (no more than the printer's buffer), so a cancelled job
+// stops soon and a printer without handshake is never overrun.
+inline constexpr ZelpChoice kPacing[] = {
+    {0, "off", 0, "Off - as fast as the link takes them (as earlier versions)"},
+    {1, "printer", 0, "Paced to the printer - about a second of printing ahead"},
+};
+
+// The printer's print speed, which pacing reckons with: 0 the model's
+// rated speed; set the printer's own where it is slower (its self-test
+// page or manual), above all on a link without handshake.
+inline constexpr int32_t kPaceSpeeds[] = {0, 50, 60, 70, 80, 90, 100, 125, 150, 175, 200, 250, 300};
+inline constexpr auto kPaceSpeed = Amounts(kPaceSpeeds, "Rated speed of the model", nullptr);
+
 using P = ZelpFramingPoint;
 using K = ZelpValueKind;
 using R = ZelpIppRoute;
@@ -282,6 +296,10 @@ inline constexpr ZelpOption kOptions[] = {
      nullptr, ZELP_CHOICES(kPagePosition), nullptr, 1, {}, 0},
     {"Transfer", &S::Transfer, "zelp-transfer", R::kVendor, "Data Transfer", "Quality/Print Quality", 49,
      K::kKeyword, nullptr, ZELP_CHOICES(kTransfer), nullptr, 1, {}, 0},
+    {"Pacing", &S::Pacing, "zelp-pacing", R::kVendor, "Output Pacing", "Quality/Print Quality", 50, K::kKeyword,
+     nullptr, ZELP_CHOICES(kPacing), nullptr, 1, {}, 0},
+    {"PaceSpeed", &S::PaceSpeed, "zelp-pacing-speed", R::kVendor, "Printer Speed for Pacing",
+     "Quality/Print Quality", 51, K::kInteger, "mm/s", ZELP_CHOICES(kPaceSpeed), "%d mm/s", 0, {}, 0},
 };
 
 #undef ZELP_CHOICES

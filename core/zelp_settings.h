@@ -41,6 +41,8 @@ struct ZELP_Init_Setting {
     int32_t GraphicsCommand;  // 1: ESC *, 2: GS ( L; any other value GS v 0
     int32_t Centering;     // 1: a page narrower than the print head is centred on it; else from the left edge
     int32_t Transfer;         // 1: blank rows as paper feeds, images cut to their ink; any other value every row whole
+    int32_t Pacing;           // 1: output paced to the printer (output_pacing.h); any other value as fast as it goes
+    int32_t PaceSpeed;        // the printer's speed for pacing, a choice of the option; 0: the model's
 };
 
 // Width and height texts of a PageSize keyword hold at most this many bytes,

@@ -12,14 +12,20 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 #include "debug.h"
+#include "output_pacing.h"
 #include "page_loop.h"
 #include "zelp_cancel.h"
 #include "zelp_job.h"
 #include "zelp_settings.h"
 
 namespace {
+
+// A page of raster or more, and what Linux lets a user give a pipe.
+constexpr int kReadAheadBytes = 1 << 20;
 
 // Opens the raster file read-only; -1 after telling the scheduler why.
 int openRasterFile(const char* path) {
@@ -84,7 +90,13 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     RegCancelSig();
-    const ZelpJobIo io{{nullptr, writeToStdout}, {nullptr, canceledBySignal}, {nullptr, messageToStderr}, {}};
+    // The scheduler names the printer: the job keeps to its pace.
+    std::unique_ptr<ZelpPacedSink> pacing;
+    const ZelpByteSink printer = ZelpPaceSink(settings, getenv("DEVICE_URI"), {nullptr, writeToStdout}, &pacing);
+    // Paced, the filter reads no faster than the printer prints: a larger
+    // pipe lets the filter before it render the next page meanwhile.
+    if (pacing != nullptr) fcntl(fd, F_SETPIPE_SZ, kReadAheadBytes);
+    const ZelpJobIo io{printer, {nullptr, canceledBySignal}, {nullptr, messageToStderr}, {}};
     const ZelpJobOutcome outcome = PrintRasterJob(fd, settings, io);
     signal(SIGTERM, SIG_IGN);
 

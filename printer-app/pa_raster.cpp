@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "drivers.h"
 #include "job_guard.h"
 #include "ipp_options.h"
+#include "output_pacing.h"
 #include "zelp_job.h"
 #include "zelp_options.h"
 
@@ -45,6 +47,7 @@ struct RasterJob {
     // Lines that arrived for the page, and how many its header promised.
     uint32_t linesSeen = 0;
     uint32_t linesDue = 0;
+    std::unique_ptr<ZelpPacedSink> pacing;  // when the job is paced to its printer
 };
 
 // What the printer offers for "copies" (PAPPL's copies-supported, 1-999):
@@ -61,6 +64,8 @@ bool WriteToDevice(void* context, const unsigned char* bytes, size_t count) {
         errno = EIO;
         return false;
     }
+    // Paced bytes leave at once: the pacing reckons from when they went.
+    if (state->pacing != nullptr) papplDeviceFlush(state->device);
     return true;
 }
 
@@ -121,7 +126,8 @@ bool OpenJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* devi
     ZelpJobIo io{};
     const int jobCopies = options != nullptr && options->copies > 1 ? options->copies : 1;
     io.limits.copies = static_cast<uint64_t>(jobCopies < kMaxCopies ? kMaxCopies / jobCopies : 1);
-    io.printer = ZelpByteSink{state, WriteToDevice};
+    io.printer = ZelpPaceSink(settings, papplPrinterGetDeviceURI(papplJobGetPrinter(job)),
+                              ZelpByteSink{state, WriteToDevice}, &state->pacing);
     io.cancel = ZelpCancelTest{state, JobCanceled};
     io.messages = ZelpMessageSink{state, JobMessage};
     state->core = ZelpStartJob(settings, io);
