@@ -155,7 +155,7 @@ void PageBands::EmitBand() {
     header[5] = static_cast<unsigned char>((lDelta_ / 256) % 256);
     header[6] = static_cast<unsigned char>(bandRows_);
     out_.Put(header, sizeof header);
-    out_.Put(band_.data(), static_cast<size_t>(bandRows_ * lDelta_));
+    out_.PutMore(band_.data(), static_cast<size_t>(bandRows_ * lDelta_));
     bandRows_ = 0;
 }
 

@@ -39,6 +39,7 @@ struct ZELP_Init_Setting {
     int32_t Darkness;
     int32_t Speed;
     int32_t GraphicsCommand;  // 1: ESC *, 2: GS ( L; any other value GS v 0
+    int32_t ReadStatus;       // 1: the printer's status is read where the link carries its answers
 };
 
 // Width and height texts of a PageSize keyword hold at most this many bytes,

@@ -15,6 +15,7 @@
 
 #include "debug.h"
 #include "page_loop.h"
+#include "status_link.h"
 #include "zelp_cancel.h"
 #include "zelp_job.h"
 #include "zelp_settings.h"
@@ -81,8 +82,18 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     RegCancelSig();
-    const ZelpJobIo io{{nullptr, writeToStdout}, {nullptr, canceledBySignal}, {nullptr, messageToStderr}, {}};
-    const ZelpJobOutcome outcome = PrintRasterJob(fd, settings, io);
+    // The printer's status is read only where the backend passes its
+    // answers back; everywhere else the bytes are those of a printer never
+    // asked.
+    StatusLink link;
+    const bool listening = settings.ReadStatus == 1 && link.Open(settings.modelNumber);
+    const ZelpByteSink printer = listening ? link.Sink() : ZelpByteSink{nullptr, writeToStdout, nullptr};
+    const ZelpJobIo io{printer, {nullptr, canceledBySignal}, {nullptr, messageToStderr}, {}};
+    ZelpJobOutcome outcome = PrintRasterJob(fd, settings, io);
+    if (listening && !outcome.printerFailed) {
+        link.Finish();
+        outcome.printerFailed = link.LostConnection();
+    }
     signal(SIGTERM, SIG_IGN);
 
     if (fd != 0) close(fd);

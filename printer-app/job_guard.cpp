@@ -24,6 +24,8 @@
 #include <map>
 #include <mutex>
 
+#include "pa_link.h"
+
 namespace {
 
 using ProcessFn = void* (*)(pappl_job_t*);
@@ -107,7 +109,10 @@ extern "C" void* _papplJobProcess(pappl_job_t* job) {
         StartNext(system, printerId, printer);
         return nullptr;
     }
-    process(job);  // prints, then closes the device and marks the job done
+    // A printer that cannot be reached keeps the job pending, with a
+    // reason; a job cancelled meanwhile is over already.
+    zelp::pa::WaitForPrinter(job);
+    if (papplJobGetState(job) == IPP_JSTATE_PENDING) process(job);  // prints, closes the device, marks the job done
     Release(printer);
     StartNext(system, printerId, printer);
     return nullptr;
@@ -131,6 +136,7 @@ extern "C" void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* j
         --slot.streamsWaiting;
         slot.holder = job;
     }
+    zelp::pa::WaitForPrinter(job);
     copy(client, job);  // reads, prints and finishes the job in this thread
     Release(printer);
     StartNext(system, printerId, printer);

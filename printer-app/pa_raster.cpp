@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "drivers.h"
 #include "job_guard.h"
 #include "ipp_options.h"
+#include "pa_link.h"
 #include "zelp_job.h"
 #include "zelp_options.h"
 
@@ -42,6 +44,9 @@ struct RasterJob {
     cups_page_header2_t header{};
     std::vector<unsigned char> held;
     bool holding = false;
+    // The printer's connection when its status is read; the device's
+    // plain writes otherwise.
+    std::unique_ptr<JobLink> link;
 };
 
 // Lines kept for the copies of one page at most; a larger page prints once.
@@ -89,8 +94,9 @@ bool OpenJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* devi
     ZELP_Init_Setting settings{};
     ResolveJobSettings(job, options, *model, &settings);
 
+    state->link = JobLink::Open(job, device, settings.ReadStatus == 1, true);
     ZelpJobIo io{};
-    io.printer = ZelpByteSink{state, WriteToDevice};
+    io.printer = state->link != nullptr ? state->link->Sink() : ZelpByteSink{state, WriteToDevice, nullptr};
     io.cancel = ZelpCancelTest{state, JobCanceled};
     io.messages = ZelpMessageSink{state, JobMessage};
     state->core = ZelpStartJob(settings, io);
@@ -195,8 +201,10 @@ bool CloseJob(pappl_job_t* job) {
     papplJobSetData(job, nullptr);
     const ZelpJobOutcome outcome = ZelpEndJob(state->core);
     papplDeviceFlush(state->device);
+    // Done once the printer has taken the job and can print it.
+    const bool taken = outcome.printerFailed || state->link == nullptr || state->link->Finish();
     delete state;
-    if (outcome.printerFailed) {
+    if (outcome.printerFailed || !taken) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Writing to the printer failed.");
         return false;
     }

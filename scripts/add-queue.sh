@@ -26,6 +26,11 @@
 #   otherwise asks the printer for its state by SNMP before every job and
 #   waits seconds for an answer that a receipt printer without an SNMP
 #   agent never gives.
+# - printer-error-policy=stop-printer: a receipt whose printer went away
+#   in the middle is kept, whole, at the head of the queue, and the queue
+#   stops with the reason, until the shop resumes it (cupsenable); it is
+#   never re-sent in fragments on a timer (retry-job) nor dropped
+#   (abort-job).
 set -euo pipefail
 
 defaults=(cpi-default=17 lpi-default=8 ppi-default=203)
@@ -56,5 +61,5 @@ esac
 
 opts=()
 for d in "${defaults[@]}"; do opts+=(-o "$d"); done
-lpadmin -p "$queue" -E -v "$uri" -m "zelp/$model.ppd" "${opts[@]}"
-echo "queue $queue: $uri, zelp/$model.ppd, ${defaults[*]}"
+lpadmin -p "$queue" -E -v "$uri" -m "zelp/$model.ppd" -o printer-error-policy=stop-printer "${opts[@]}"
+echo "queue $queue: $uri, zelp/$model.ppd, printer-error-policy=stop-printer, ${defaults[*]}"

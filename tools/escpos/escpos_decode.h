@@ -6,7 +6,8 @@
 // The decoder knows exactly the commands the filter can send, in each of its
 // image commands (GS v 0; ESC * in 24-dot double density with ESC 3 n, LF
 // and ESC 2; GS ( L store and print) and with print density and speed
-// (GS ( K). Anything else is an error: the aim is to catch a filter that
+// (GS ( K), and the status requests that print nothing (DLE EOT, GS a,
+// GS r). Anything else is an error: the aim is to catch a filter that
 // writes stray bytes, not to be a general ESC/POS reader.
 #ifndef ZELP_TOOLS_ESCPOS_DECODE_H
 #define ZELP_TOOLS_ESCPOS_DECODE_H
@@ -41,9 +42,12 @@ enum class CommandKind {
     GraphicsPrint,      // 1D 28 4C 02 00 30 32             GS ( L fn 50
     PrintDensity,       // 1D 28 4B 02 00 31 m              GS ( K fn 49
     PrintSpeed,         // 1D 28 4B 02 00 32 m              GS ( K fn 50
+    StatusRequest,      // 10 04 n        DLE EOT n, n 1 to 4 (real-time status)
+    AutoStatus,         // 1D 61 n        GS a n (automatic status back)
+    TransmitStatus,     // 1D 72 n        GS r n, n 1, 2, 49 or 50
 };
 
-constexpr size_t kCommandKindCount = 22;
+constexpr size_t kCommandKindCount = 25;
 
 // Every kind in a fixed order (the order of the enum), for listings.
 extern const CommandKind kAllCommandKinds[kCommandKindCount];
@@ -65,6 +69,7 @@ const char* CommandId(CommandKind kind);
 //   BitImage: m, n (columns, 24 dots each: 3 bytes, top dot in bit 7), data
 //   GraphicsStore: n (width in dots), widthBytes, rows, data (rows as in a band)
 //   PrintDensity, PrintSpeed: m
+//   StatusRequest, AutoStatus, TransmitStatus: n
 struct Command {
     CommandKind kind = CommandKind::Initialize;
     size_t offset = 0;  // of the first byte in the stream
