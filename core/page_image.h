@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "printer_output.h"
+#include "zelp_job.h"
 #include "zelp_settings.h"
 
 class CxImage;
@@ -25,16 +26,19 @@ public:
     WholePage();
     ~WholePage();
 
-    // Makes room for the page's lines: the page image, or for 32-bit pages
-    // and lines longer than an image row a page buffer. False after "ERROR:
-    // Unable to allocate memory" when there is no room.
+    // Readies the page: its lines go into the page image, or for 32-bit
+    // pages and lines longer than an image row into a page buffer, taken
+    // when the first lines come. False after "ERROR: Unable to allocate
+    // memory" when there is no room.
     bool Begin(const cups_page_header2_t& header, ZelpOutput& out);
     // The page's next lines, cupsBytesPerLine bytes each.
-    void Lines(const unsigned char* lines, uint32_t count);
+    void Lines(const unsigned char* lines, uint32_t count, ZelpOutput& out);
     // Lines that never came are blank; renders the page and sends its
     // bitmap, `copies` times. 0 when the bitmap went out, 1 when the page
-    // could not be rendered (nothing of it sent).
-    int End(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t copies);
+    // could not be rendered, or was cancelled before its first band
+    // (nothing of it sent either way): `cancel` is asked between the steps
+    // of the rendering and, through the image, between its rows.
+    int End(ZelpOutput& out, const ZELP_Init_Setting& settings, uint64_t copies, const ZelpCancelTest& cancel);
 
 private:
     cups_page_header2_t header_{};
@@ -44,9 +48,30 @@ private:
     };
     // Only when the lines cannot go straight into the image.
     std::unique_ptr<unsigned char, Free> pageBuffer_;
+    bool Room(ZelpOutput& out);
+
     bool viaBuffer_ = false;
-    uint32_t got_ = 0;  // lines that came
+    bool failed_ = false;  // no room for the lines: the page is not sent
+    uint32_t got_ = 0;     // lines that came
+    ZelpCancelTest cancel_{};  // asked by the image between its rows
 };
+
+// Where the turned picture lies in Rotate's result of `width` x `height`
+// for the page of `header`, inclusive: with its one repeated row and
+// column, it ends one short of the result's right and bottom edges. The
+// rows and columns around it are the margin that the turn adds.
+struct TurnedPictureBox {
+    int64_t left;
+    int64_t top;
+    int64_t right;
+    int64_t bottom;
+};
+TurnedPictureBox PictureBoxOfTurn(const cups_page_header2_t& header, int32_t printRotate, int64_t width,
+                                  int64_t height);
+
+// Makes the margin that a turn adds white on the paper: the turn fills it
+// with the page's pixel (0, 0), which may be dark.
+void WhitenTurnMargin(CxImage* image, const cups_page_header2_t& header, int32_t printRotate);
 
 // Turns, grey-reduces and two-levels the page image, then takes out its
 // bitmap (release with free()), or null.

@@ -3,6 +3,7 @@
 // One print job through the page core.
 #include "zelp_job.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -43,12 +44,12 @@ uint64_t CopiesOf(const ZelpJob& job) {
     return job.header.NumCopies < job.io.limits.copies ? job.header.NumCopies : job.io.limits.copies;
 }
 
-// A page that is not turned is decided from its header, as the image
-// library would decide it on the whole-page route: a depth it does not
-// take, a size it does not create, or rows too wide for a raster block.
-ZelpPageAction StartStream(ZelpJob& job) {
+// Every page is decided from its header, as the image library would decide
+// it on the whole-page route: a depth it does not take, a size it does not
+// create, or (turned or not) rows too wide for a raster block. False after
+// telling the user, when the page is to be skipped.
+bool PagePrintable(ZelpJob& job) {
     const cups_page_header2_t& h = job.header;
-    TracePageRead(h);
     const uint32_t bits = h.cupsBitsPerPixel;
     if (!CxImage::IsArrayDepth(bits) || !CxImage::SizeAllowed(h.cupsWidth, h.cupsHeight, bits)) {
         // Lines that would have gone straight into the page image report
@@ -56,19 +57,34 @@ ZelpPageAction StartStream(ZelpJob& job) {
         const bool straight = bits != 32 && CxImage::IsArrayDepth(bits) && h.cupsWidth > 0 &&
                               h.cupsBytesPerLine <= CxImage::RowBytes(h.cupsWidth, bits);
         if (straight) job.out.Message("ERROR: Unable to allocate memory\n");
-        return ZelpPageAction::kSkip;
+        return false;
     }
+    uint64_t width = h.cupsWidth;
+    uint64_t height = h.cupsHeight;
+    if (Turned(job.settings)) {
+        CxImage::RotatedSize(90.0f * static_cast<float>(job.settings.PrintRotate), h.cupsWidth, h.cupsHeight, &width,
+                             &height);
+        // A turn the image library cannot hold leaves no picture: quietly.
+        if (!CxImage::SizeAllowed(width, height, bits)) return false;
+    }
+    const uint64_t lDelta = CxImage::RowBytes(width, 1);
+    if (lDelta > static_cast<uint64_t>(kMaxBandRowBytes)) {
+        ReportTooWide(job.out, static_cast<int64_t>(std::min<uint64_t>(lDelta, INT64_MAX)));
+        return false;
+    }
+    return true;
+}
+
+// A page that is not turned streams: its lines become bands as they come.
+ZelpPageAction StartStream(ZelpJob& job) {
+    const cups_page_header2_t& h = job.header;
     char text[512] = {};
     snprintf(text, sizeof text, "ImageA:%d %d", job.settings.ImageAlgorithm,
-             static_cast<int>(CxImage::StoredDepth(bits)));
+             static_cast<int>(CxImage::StoredDepth(h.cupsBitsPerPixel)));
     Dbg_WriteStr(text);
     const int64_t lDelta = static_cast<int64_t>(CxImage::RowBytes(h.cupsWidth, 1));
-    if (lDelta > kMaxBandRowBytes) {
-        ReportTooWide(job.out, lDelta);
-        return ZelpPageAction::kSkip;
-    }
     TraceNumbers("cjBits=%d,lDelta=%d,cx=%d,cy=%d", lDelta * h.cupsHeight, lDelta, h.cupsWidth, h.cupsHeight);
-    job.bands.reset(new (std::nothrow) PageBands(job.out, job.settings, lDelta, CopiesOf(job)));
+    job.bands.reset(new (std::nothrow) PageBands(job.out, job.settings, lDelta, h.cupsWidth, CopiesOf(job)));
     if (job.bands != nullptr) job.stream.reset(new (std::nothrow) StreamPage(h, job.settings, lDelta, *job.bands));
     if (job.stream == nullptr) {
         job.out.Message("ERROR: Unable to allocate memory\n");
@@ -120,7 +136,8 @@ ZelpPageAction ZelpStartPage(ZelpJob* job, const cups_page_header2_t& header) {
     if (!PageBuffersFit(header, job->settings.PrintRotate, job->io.limits.pageBufferBytes)) {
         job->out.Message("ERROR: Unable to allocate memory\n");
     } else {
-        action = Turned(job->settings) ? StartWhole(*job) : StartStream(*job);
+        TracePageRead(header);
+        if (PagePrintable(*job)) action = Turned(job->settings) ? StartWhole(*job) : StartStream(*job);
     }
     job->out.Deliver();
     return job->out.Failed() ? ZelpPageAction::kStop : action;
@@ -128,15 +145,18 @@ ZelpPageAction ZelpStartPage(ZelpJob* job, const cups_page_header2_t& header) {
 
 bool ZelpPageLines(ZelpJob* job, const unsigned char* lines, uint32_t count) {
     if (job->out.Failed()) return false;
+    // A turned page sends nothing before its end: once cancelled, its
+    // remaining lines are not worth reading.
+    if (job->whole != nullptr && job->Canceled()) return false;
     if (job->stream != nullptr) job->stream->Lines(lines, count);
-    if (job->whole != nullptr) job->whole->Lines(lines, count);
+    if (job->whole != nullptr) job->whole->Lines(lines, count, job->out);
     return job->out.Deliver();
 }
 
 bool ZelpEndPage(ZelpJob* job) {
     if (job->inPage) {
         if (job->stream != nullptr) job->stream->End();
-        if (job->whole != nullptr) job->whole->End(job->out, job->settings, CopiesOf(*job));
+        if (job->whole != nullptr) job->whole->End(job->out, job->settings, CopiesOf(*job), job->io.cancel);
         job->stream.reset();
         job->bands.reset();
         job->whole.reset();

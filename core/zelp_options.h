@@ -210,6 +210,20 @@ inline constexpr ZelpChoice kImageCommand[] = {
     {2, "graphics", 0, "GS ( L graphics (printers that garble GS v 0)"},
 };
 
+// A page narrower than the print head (a small logo, a label).
+inline constexpr ZelpChoice kPagePosition[] = {
+    {0, "left", 0, "At the left edge of the print area"},
+    {1, "center", 0, "Centred on the paper"},
+};
+
+// The same paper either way: 1 sends runs of blank dot rows as paper feeds
+// and each image block only as wide as its ink reaches, which takes a
+// fraction of the bytes (and of the time on a serial or Bluetooth link).
+inline constexpr ZelpChoice kTransfer[] = {
+    {0, "full", 0, "Every dot row in full (as earlier versions)"},
+    {1, "compact", 0, "Compact - blank rows as paper feeds, images as wide as their ink"},
+};
+
 using P = ZelpFramingPoint;
 using K = ZelpValueKind;
 using R = ZelpIppRoute;
@@ -271,8 +285,12 @@ inline constexpr ZelpOption kOptions[] = {
      nullptr, ZELP_CHOICES(kSpeed), nullptr, 0, {At(P::kJobStart, 20, speedCommand)}, 1},
     {"GraphicsCommand", &S::GraphicsCommand, "zelp-image-command", R::kVendor, "Image Command",
      "Quality/Print Quality", 47, K::kKeyword, nullptr, ZELP_CHOICES(kImageCommand), nullptr, 0, {}, 0},
+    {"Centering", &S::Centering, "zelp-page-position", R::kVendor, "Narrow Pages", "Image/Image", 48, K::kKeyword,
+     nullptr, ZELP_CHOICES(kPagePosition), nullptr, 1, {}, 0},
+    {"Transfer", &S::Transfer, "zelp-transfer", R::kVendor, "Data Transfer", "Quality/Print Quality", 49,
+     K::kKeyword, nullptr, ZELP_CHOICES(kTransfer), nullptr, 1, {}, 0},
     // Sends nothing of the framing: the front ends' printer links ask.
-    {"ReadStatus", &S::ReadStatus, "zelp-read-status", R::kVendor, "Printer Status", "Status/Printer Status", 48,
+    {"ReadStatus", &S::ReadStatus, "zelp-read-status", R::kVendor, "Printer Status", "Status/Printer Status", 50,
      K::kKeyword, nullptr, ZELP_CHOICES(kReadStatus), nullptr, 1, {}, 0},
 };
 

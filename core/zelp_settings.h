@@ -39,6 +39,8 @@ struct ZELP_Init_Setting {
     int32_t Darkness;
     int32_t Speed;
     int32_t GraphicsCommand;  // 1: ESC *, 2: GS ( L; any other value GS v 0
+    int32_t Centering;     // 1: a page narrower than the print head is centred on it; else from the left edge
+    int32_t Transfer;         // 1: blank rows as paper feeds, images cut to their ink; any other value every row whole
     int32_t ReadStatus;       // 1: the printer's status is read where the link carries its answers
 };
 

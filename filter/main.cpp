@@ -73,6 +73,9 @@ int main(int argc, char* argv[]) {
         Dbg_WriteStr("grgc<6 || argc>7");
         return 1;
     }
+    // A backend that has gone closes our standard output: the write that
+    // finds it so fails and says why, instead of the filter dying unheard.
+    signal(SIGPIPE, SIG_IGN);
     int fd = 0;
     if (argc == 7 && (fd = openRasterFile(argv[6])) < 0) return 1;
 

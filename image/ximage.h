@@ -119,6 +119,13 @@ public:
     void SetProgress(int64_t percent);
     int64_t GetEscape() const;
     void SetEscape(int64_t value);
+    // A test that GetEscape also asks while escape is 0: a long operation
+    // stops between rows once it says true, as it does for a set escape
+    // field. For a caller that learns of a stop only while the operation
+    // runs (a cancelled print job). Not part of the attributes: Transfer and
+    // CopyInfo leave it where it is.
+    using EscapeTest = bool (*)(void* context);
+    void SetEscapeTest(EscapeTest test, void* context);
     int64_t GetTransIndex() const;
     void SetTransIndex(int64_t index);
     const tagBITMAPINFOHEADER64& GetHeader() const;
@@ -182,6 +189,8 @@ private:
     CXIMAGEINFO imageInfo;
     uint8_t* selectionMask;
     uint8_t* alphaPlane;
+    EscapeTest escapeTest = nullptr;
+    void* escapeContext = nullptr;
 };
 
 #endif

@@ -56,7 +56,14 @@ int64_t CxImage::GetYDPI() const { return imageInfo.yDpi; }
 const char* CxImage::GetLastError() const { return imageInfo.lastError; }
 int64_t CxImage::GetProgress() const { return imageInfo.progress; }
 void CxImage::SetProgress(int64_t percent) { imageInfo.progress = percent; }
-int64_t CxImage::GetEscape() const { return imageInfo.escape; }
+int64_t CxImage::GetEscape() const {
+    if (imageInfo.escape == 0 && escapeTest != nullptr && escapeTest(escapeContext)) return 1;
+    return imageInfo.escape;
+}
+void CxImage::SetEscapeTest(EscapeTest test, void* context) {
+    escapeTest = test;
+    escapeContext = context;
+}
 void CxImage::SetEscape(int64_t value) { imageInfo.escape = value; }
 int64_t CxImage::GetTransIndex() const { return imageInfo.transIndex; }
 void CxImage::SetTransIndex(int64_t index) { imageInfo.transIndex = index; }

@@ -132,7 +132,8 @@ struct SourceView {
 template <int Bits>
 void MapRowsPickRows(const SourceView& src, CxImage& target, const SampleTables& t, uint32_t fill) {
     const int64_t width = target.GetWidth();
-    for (int64_t dy = 0; dy < target.GetHeight(); ++dy) {
+    // Like the per-position mapping, no further row once escape is set.
+    for (int64_t dy = 0; dy < target.GetHeight() && src.image.GetEscape() == 0; ++dy) {
         const uint8_t* in = src.Row(t.byRow[static_cast<size_t>(dy)]);
         uint8_t* out = target.GetBits(static_cast<uint64_t>(dy));
         for (int64_t dx = 0; dx < width; ++dx) {
@@ -178,7 +179,8 @@ void MapRowsPickColumns(const SourceView& src, CxImage& target, const SampleTabl
     const int64_t width = target.GetWidth();
     const int64_t height = target.GetHeight();
     uint8_t* out[kBandRows];
-    for (int64_t band = 0; band < height; band += kBandRows) {
+    // Like the per-position mapping, no further band once escape is set.
+    for (int64_t band = 0; band < height && src.image.GetEscape() == 0; band += kBandRows) {
         const int64_t rows = std::min(kBandRows, height - band);
         for (int64_t r = 0; r < rows; ++r) out[r] = target.GetBits(static_cast<uint64_t>(band + r));
         int32_t first = 0;

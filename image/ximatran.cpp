@@ -34,7 +34,7 @@ bool MakeGreyImage(const CxImage& source, CxImage& grey) {
 
 void GreyFromTrueColour(const CxImage& source, CxImage& grey) {
     const int64_t width = source.GetWidth();
-    for (int64_t y = 0; y < source.GetHeight(); ++y) {
+    for (int64_t y = 0; y < source.GetHeight() && source.GetEscape() == 0; ++y) {
         const uint8_t* in = source.GetBits(static_cast<uint64_t>(y));
         uint8_t* out = grey.GetBits(static_cast<uint64_t>(y));
         for (int64_t x = 0; x < width; ++x) {

@@ -114,6 +114,13 @@ std::string Models() {
             << "    \"" << size << "\"\n"
             << "    \"" << size << "\"\n";
         for (int l : kPrintWidthLengthsMm) out << "  MediaSize " << PrintWidthSize(model, l) << "\n";
+        // Custom sizes only (the sizes above keep their own margins): a
+        // twentieth of a point at the top and bottom (a seventh of a dot),
+        // so that pdftopdf takes a custom page for one with margins and fits
+        // a document too big for it, instead of enlarging it to fill the
+        // page and cropping it (the scheduler hands media=Custom.WxLmm on in
+        // whole points, which pdftopdf takes for a borderless page).
+        out << "  HWMargins 0 0.05 0 0.05\n";
         out << "}\n";
     }
     return out.str();

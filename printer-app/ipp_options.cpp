@@ -69,6 +69,33 @@ void AddOptionAttributes(ipp_t* attrs) {
     }
 }
 
+const char* CuttingForFinishings(int finishings, const std::string& defaultCutting) {
+    const bool partial = defaultCutting.find("partial") != std::string::npos;
+    const int now = FinishingsForCutting(defaultCutting);
+    switch (finishings) {
+        case IPP_FINISHINGS_NONE:
+            return "none";
+        case IPP_FINISHINGS_TRIM_AFTER_PAGES:
+        case IPP_FINISHINGS_TRIM_AFTER_COPIES:  // each copy is a page of its own
+            if (now == IPP_FINISHINGS_TRIM_AFTER_PAGES && defaultCutting.find("job-end") == std::string::npos) return nullptr;
+            return partial ? "page-end-feed-partial" : "page-end-feed-full";
+        case IPP_FINISHINGS_TRIM_AFTER_DOCUMENTS:
+        case IPP_FINISHINGS_TRIM_AFTER_JOB:
+            if (now == IPP_FINISHINGS_TRIM_AFTER_JOB) return nullptr;
+            return partial ? "job-end-feed-partial" : "job-end-feed-full";
+        default:
+            return nullptr;
+    }
+}
+
+int FinishingsForCutting(const std::string& cutting) {
+    if (cutting == "none") return IPP_FINISHINGS_NONE;
+    if (cutting.compare(0, 8, "page-end") == 0 && cutting.find("job-end") == std::string::npos) {
+        return IPP_FINISHINGS_TRIM_AFTER_PAGES;
+    }
+    return IPP_FINISHINGS_TRIM_AFTER_JOB;
+}
+
 namespace {
 
 void Warn(const OptionWarnings& warnings, const std::string& text) {

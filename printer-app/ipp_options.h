@@ -63,6 +63,15 @@ struct PapplValues {
     int darknessConfigured = 50;
 };
 
+// Cutting as IPP "finishings": trim-after-pages (60), trim-after-copies
+// (62), trim-after-job (63) and none (3). The zelp-cutting keyword a job's
+// finishings ask for, keeping the printer default's cut (full or partial,
+// with feed) where it cuts at the asked moment already; null for
+// finishings that ask nothing of the cutter.
+const char* CuttingForFinishings(int finishings, const std::string& defaultCutting);
+// The finishings that a zelp-cutting keyword amounts to.
+int FinishingsForCutting(const std::string& cutting);
+
 // The job's choice numbers in table order: the job's own value, else the
 // printer's default, else the table's default. A value that names no
 // choice is skipped with a warning. `printerAttrs` may be null. An option

@@ -5,24 +5,27 @@
 // goes through the same page core as the CUPS filter raster_to_ZELP.
 #include <pappl/pappl.h>
 
-#include <cstring>
+#include <string>
+#include <vector>
 
 #include "drivers.h"
-
+#include "pa_commands.h"
 #include "pa_system.h"
+#include "serial_device.h"
 
 int main(int argc, char* argv[]) {
-    // The sub-command is the first argument that is not an option.
-    const char* subcommand = "";
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] != '-') {
-            subcommand = argv[i];
-            break;
-        }
-        // Options that take a value in the next argument.
-        if (strlen(argv[i]) == 2 && strchr("adjmnouv", argv[i][1]) != nullptr) ++i;
-    }
-    zelp::pa::SetSubcommand(subcommand);
+    std::vector<std::string> args(argv, argv + argc);
+    // What PAPPL's sub-commands would get wrong is checked first.
+    const int refused = zelp::pa::PrepareSubcommand(&args);
+    if (refused >= 0) return refused;
+    zelp::pa::SetSubcommand(zelp::pa::FindSubcommand(args).c_str());
+    std::vector<char*> pointers;
+    pointers.reserve(args.size() + 1);
+    for (std::string& arg : args) pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    argc = static_cast<int>(args.size());
+    argv = pointers.data();
+    zelp::pa::AddSerialScheme();
 
     // The drivers are set by the system callback, which may narrow them
     // to one device ID. The footer is no decoration: without one, every web

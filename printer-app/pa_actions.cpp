@@ -67,6 +67,7 @@ bool DecodeJpegGrey(const std::string& bytes, Picture* out, std::string* reason)
     JpegError error{};
     info.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = JpegFail;
+    error.manager.output_message = [](j_common_ptr) {};  // warnings say nothing a job needs
     // Nothing with a destructor lives between here and a longjmp.
     std::vector<uint8_t>* pixels = &out->pixels;
     if (setjmp(error.escape) != 0) {
@@ -114,6 +115,21 @@ bool LoadGreyPicture(pappl_job_t* job, Picture* picture, std::string* reason) {
     *picture = ToGrey(*picture);
     return true;
 }
+
+}  // namespace
+
+bool PictureReadable(const std::string& bytes, const char* format, std::string* reason) {
+    Picture picture;
+    if (format != nullptr && strcmp(format, "image/jpeg") == 0) return DecodeJpegGrey(bytes, &picture, reason);
+    if (!DecodePng(bytes, &picture, reason)) return false;
+    if (uint64_t(picture.width) * uint64_t(picture.height) > kMaxPicturePixels) {
+        *reason = "picture too large";
+        return false;
+    }
+    return true;
+}
+
+namespace {
 
 void Identify(pappl_printer_t* printer, pappl_identify_actions_t /*actions*/, const char* /*message*/) {
     // A printer busy with a job is heard soon enough; identify never waits.

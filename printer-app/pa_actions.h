@@ -8,6 +8,7 @@
 #include <pappl/pappl.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace zelp::pa {
@@ -17,6 +18,10 @@ void SetActionCallbacks(pappl_pr_driver_data_t* data);
 
 // pappl_mime_filter_cb_t for image/png and image/jpeg: one dot a pixel.
 bool PictureFilter(pappl_job_t* job, pappl_device_t* device, void* context);
+
+// Whether a PNG or JPEG file's bytes decode into a picture that prints;
+// the reason otherwise.
+bool PictureReadable(const std::string& bytes, const char* format, std::string* reason);
 
 // A grey picture (0 black) laid onto a head `headDots` wide: one pixel a
 // dot and centred when it fits, else scaled down to the head's width.

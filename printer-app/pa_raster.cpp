@@ -47,7 +47,14 @@ struct RasterJob {
     // The printer's connection when its status is read; the device's
     // plain writes otherwise.
     std::unique_ptr<JobLink> link;
+    // Lines that arrived for the page, and how many its header promised.
+    uint32_t linesSeen = 0;
+    uint32_t linesDue = 0;
 };
+
+// What the printer offers for "copies" (PAPPL's copies-supported, 1-999):
+// a page's header asks for copies too, and both together stay within it.
+constexpr int kMaxCopies = 999;
 
 // Lines kept for the copies of one page at most; a larger page prints once.
 constexpr size_t kMaxHeldBytes = size_t{512} << 20;
@@ -76,6 +83,28 @@ void WarnJob(void* context, const char* text) {
     papplLogJob(static_cast<pappl_job_t*>(context), PAPPL_LOGLEVEL_WARN, "%s", text);
 }
 
+// The first cutting a job asks for as finishings (an enum, or a
+// finishings-col template), or 0.
+int JobFinishings(pappl_job_t* job) {
+    if (ipp_attribute_t* attr = papplJobGetAttribute(job, "finishings")) {
+        for (int i = 0; i < ippGetCount(attr); ++i) {
+            const int value = ippGetInteger(attr, i);
+            if (value == IPP_FINISHINGS_NONE || (value >= IPP_FINISHINGS_TRIM_AFTER_PAGES && value <= IPP_FINISHINGS_TRIM_AFTER_JOB)) {
+                return value;
+            }
+        }
+    }
+    if (ipp_attribute_t* attr = papplJobGetAttribute(job, "finishings-col")) {
+        ipp_t* col = ippGetCollection(attr, 0);
+        const char* name = ippGetString(ippFindAttribute(col, "finishing-template", IPP_TAG_ZERO), 0, nullptr);
+        const int value = name != nullptr ? ippEnumValue("finishings", name) : 0;
+        if (value == IPP_FINISHINGS_NONE || (value >= IPP_FINISHINGS_TRIM_AFTER_PAGES && value <= IPP_FINISHINGS_TRIM_AFTER_JOB)) {
+            return value;
+        }
+    }
+    return 0;
+}
+
 RasterJob* StateOf(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
 
 // Starts the core's job; the caller has claimed the job.
@@ -96,6 +125,8 @@ bool OpenJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* devi
 
     state->link = JobLink::Open(job, device, settings.ReadStatus == 1, true);
     ZelpJobIo io{};
+    const int jobCopies = options != nullptr && options->copies > 1 ? options->copies : 1;
+    io.limits.copies = static_cast<uint64_t>(jobCopies < kMaxCopies ? kMaxCopies / jobCopies : 1);
     io.printer = state->link != nullptr ? state->link->Sink() : ZelpByteSink{state, WriteToDevice, nullptr};
     io.cancel = ZelpCancelTest{state, JobCanceled};
     io.messages = ZelpMessageSink{state, JobMessage};
@@ -119,11 +150,18 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* /*
     if (state == nullptr) return false;
     state->printLines = false;
     state->pageOpen = false;
+    state->linesSeen = 0;
+    state->linesDue = options->header.cupsHeight;
     // Once the core has stopped (a cancelled job), pages pass unprinted.
     if (state->stopped) return true;
 
     state->header = FitPageHeader(options->header, state->model->headDots, &state->fit);
     state->copies = options->copies > 1 ? options->copies : 1;
+    const uint32_t headerCopies = state->header.NumCopies;
+    if (headerCopies > 1 && uint64_t{headerCopies} * static_cast<uint64_t>(state->copies) > kMaxCopies) {
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "The page asks for %u copies; it prints %d (at most %d with the job's copies).",
+                    headerCopies, kMaxCopies / state->copies, kMaxCopies);
+    }
     state->held.clear();
     state->holding = state->copies > 1;
     switch (ZelpStartPage(state->core, state->header)) {
@@ -148,6 +186,7 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t
                const unsigned char* line) {
     RasterJob* state = StateOf(job);
     if (state == nullptr) return false;
+    ++state->linesSeen;
     if (!state->printLines) return true;
     FitLine(state->fit, line, state->line.data());
     if (state->holding) {
@@ -171,13 +210,20 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t
 bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* /*device*/, unsigned /*page*/) {
     RasterJob* state = StateOf(job);
     if (state == nullptr) return false;
-    if (!state->pageOpen) return true;
+    // A stream that ended or fell silent within a page: the job is aborted,
+    // not completed (the rows that came are printed).
+    const bool cut = state->linesSeen < state->linesDue && !papplJobIsCanceled(job);
+    if (cut) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The document ended after %u of the page's %u rows.", state->linesSeen,
+                    state->linesDue);
+    }
+    if (!state->pageOpen) return !cut;
     state->pageOpen = false;
     state->printLines = false;
     if (!ZelpEndPage(state->core)) state->stopped = true;
     // The further copies, each a page of its own.
     const uint32_t rows = state->fit.keptBytes > 0 ? static_cast<uint32_t>(state->held.size() / state->fit.keptBytes) : 0;
-    for (int copy = 2; copy <= state->copies && !state->stopped; ++copy) {
+    for (int copy = 2; copy <= state->copies && !state->stopped && !cut; ++copy) {
         const ZelpPageAction action = ZelpStartPage(state->core, state->header);
         if (action == ZelpPageAction::kStop) {
             state->stopped = true;
@@ -191,7 +237,7 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* 
     std::vector<unsigned char>().swap(state->held);
     state->holding = false;
     papplDeviceFlush(state->device);
-    return true;
+    return !cut;
 }
 
 // Ends the core's job and frees it; the claim stays with the caller.
@@ -253,11 +299,25 @@ void ResolveJobSettings(pappl_job_t* job, pappl_pr_options_t* options, const Mod
     // Job options hold only what the job gave; the printer's defaults live
     // in its driver attributes.
     ipp_t* printerAttrs = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
+    int count = options != nullptr ? options->num_vendor : 0;
+    cups_option_t* given = options != nullptr ? options->vendor : nullptr;
+    // Cutting asked for as finishings, unless the job names zelp-cutting.
+    cups_option_t* withCut = nullptr;
+    const char* cut = cupsGetOption("zelp-cutting", count, given) == nullptr
+                          ? CuttingForFinishings(JobFinishings(job),
+                                                 AttributeText(ippFindAttribute(printerAttrs, "zelp-cutting-default", IPP_TAG_ZERO)))
+                          : nullptr;
+    if (cut != nullptr) {
+        int withCount = 0;
+        for (int i = 0; i < count; ++i) withCount = cupsAddOption(given[i].name, given[i].value, withCount, &withCut);
+        count = cupsAddOption("zelp-cutting", cut, withCount, &withCut);
+        given = withCut;
+    }
     int32_t values[kZelpOptionCount];
     PapplValues pappl;
     if (options != nullptr) pappl = PapplValues{options->print_darkness, options->darkness_configured};
-    ResolveOptionValues(options != nullptr ? options->num_vendor : 0, options != nullptr ? options->vendor : nullptr,
-                        printerAttrs, OptionWarnings{job, WarnJob}, values, nullptr, &pappl);
+    ResolveOptionValues(count, given, printerAttrs, OptionWarnings{job, WarnJob}, values, nullptr, &pappl);
+    cupsFreeOptions(cut != nullptr ? count : 0, withCut);
     ippDelete(printerAttrs);
     ZelpSettingsFromValues(values, model.modelNumber, settings);
 }

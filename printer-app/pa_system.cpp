@@ -13,7 +13,11 @@
 
 #include "drivers.h"
 #include "ipp_options.h"
+#include "job_guard.h"
 #include "pa_actions.h"
+#include "pa_auth.h"
+#include "pa_device_uri.h"
+#include "pa_state.h"
 #include "pa_web.h"
 #include "zelp_options.h"
 
@@ -26,8 +30,9 @@ namespace {
 
 std::string g_subcommand;
 
-// Kept for the life of the process: the save callback holds its address.
+// Kept for the life of the process, for the save callback.
 std::string g_stateFile;
+std::string g_spool;
 
 pappl_loglevel_t LogLevel(const char* text) {
     if (text == nullptr) return PAPPL_LOGLEVEL_INFO;
@@ -49,9 +54,7 @@ std::string DefaultSpool() {
     return std::string(tmp != nullptr ? tmp : "/tmp") + "/" + kProgramName + std::to_string(getuid()) + ".d";
 }
 
-bool SaveState(pappl_system_t* system, void* /*context*/) {
-    return papplSystemSaveState(system, g_stateFile.c_str());
-}
+bool SaveState(pappl_system_t* system, void* /*context*/) { return SaveStateSafely(system, g_stateFile, g_spool); }
 
 }  // namespace
 
@@ -94,6 +97,15 @@ bool CheckStateText(const std::string& text, std::string* fixed, const StateWarn
         std::string value = line.size() > name.size() ? line.substr(name.size() + 1) : std::string();
 
         if (name == "<Printer") model = FindModel(Field(line, "driver").c_str());
+        // PAPPL starts pending jobs only: one cut short while printing
+        // prints again from the start.
+        const std::string processing = " state=\"" + std::to_string(IPP_JSTATE_PROCESSING) + "\"";
+        if (name == "Job" && line.find(processing) != std::string::npos) {
+            line.replace(line.find(processing), processing.size(),
+                         " state=\"" + std::to_string(IPP_JSTATE_PENDING) + "\"");
+            warn.warn(warn.context, Concat({"Job ", Field(line, "id"), " was printing when the server stopped; it prints again."}).c_str());
+            changed = true;
+        }
         if (model != nullptr && name.compare(0, 5, "zelp-") == 0) {
             const ZelpOption* option = OptionOfDefault(name);
             if (option == nullptr) {
@@ -143,13 +155,7 @@ void FixStateFile(pappl_system_t* system, const std::string& path) {
     fclose(in);
     std::string fixed;
     if (!CheckStateText(text, &fixed, StateWarning{system, LogWarning})) return;
-    const std::string temporary = path + ".new";
-    FILE* out = fopen(temporary.c_str(), "w");
-    const bool written = out != nullptr && fwrite(fixed.data(), 1, fixed.size(), out) == fixed.size();
-    if (out != nullptr && fclose(out) != 0) return;
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        papplLog(system, PAPPL_LOGLEVEL_ERROR, "Cannot mend the state file %s.", path.c_str());
-    }
+    if (!ReplaceFile(path, fixed)) papplLog(system, PAPPL_LOGLEVEL_ERROR, "Cannot mend the state file %s.", path.c_str());
 }
 
 }  // namespace
@@ -178,7 +184,8 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     pappl_system_t* system = papplSystemCreate(
         systemOptions,
         "ZELP Printer Application", port, "_print,_universal", spool.c_str(), logFile != nullptr ? logFile : "-",
-        LogLevel(cupsGetOption("log-level", numOptions, options)), nullptr, false);
+        LogLevel(cupsGetOption("log-level", numOptions, options)),
+        server ? AuthService(cupsGetOption("auth-service", numOptions, options)) : nullptr, false);
     if (system == nullptr) return nullptr;
     // "log-max-size=0" keeps one log file: PAPPL otherwise starts a new one
     // past 1 MiB, from whichever thread logs then.
@@ -189,8 +196,18 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     // Only the server listens: "drivers", "autoadd" and the like run this
     // callback too and must not take the port of a running server.
     if (server) {
+        // One address or name, or several separated by commas.
         const char* listen = cupsGetOption("listen-hostname", numOptions, options);
-        if (!papplSystemAddListeners(system, listen)) {
+        std::string names = listen != nullptr ? listen : "";
+        bool listening = listen == nullptr && papplSystemAddListeners(system, nullptr);
+        for (size_t from = 0; listen != nullptr && from <= names.size();) {
+            size_t end = names.find(',', from);
+            if (end == std::string::npos) end = names.size();
+            const std::string name = names.substr(from, end - from);
+            if (!name.empty()) listening = papplSystemAddListeners(system, name.c_str()) || listening;
+            from = end + 1;
+        }
+        if (!listening) {
             papplSystemDelete(system);
             return nullptr;
         }
@@ -221,6 +238,12 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
     papplSystemAddMIMEFilter(system, "image/jpeg", kPrinterFormat, PictureFilter, nullptr);
 
     if (!server) return system;
+    if (const char* timeout = cupsGetOption("stream-timeout", numOptions, options)) SetStreamTimeout(atoi(timeout));
+    SetAdministrators(system, cupsGetOption("admin-group", numOptions, options));
+    g_spool = spool;
+    if (RecoverInterruptedSave(g_stateFile, spool)) {
+        papplLog(system, PAPPL_LOGLEVEL_WARN, "The last save of the state was cut short; the state before it is used.");
+    }
     FixStateFile(system, g_stateFile);
     if (!papplSystemLoadState(system, g_stateFile.c_str())) {
         papplLog(system, PAPPL_LOGLEVEL_INFO, "No state in %s; starting without printers.", g_stateFile.c_str());
@@ -237,6 +260,8 @@ pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* /*c
         // Printers from the state file are not "created": their page comes here.
         AddReceiptPage(printer, nullptr);
     }
+    StartKeptJobsAtRun(system);
+    papplSystemSetOperationCallback(system, DeviceUriOperation, nullptr);
     papplSystemSetSaveCallback(system, SaveState, nullptr);
     return system;
 }

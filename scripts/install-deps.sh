@@ -18,7 +18,7 @@ tests=(
   libgtest-dev libbenchmark-dev valgrind
   cups cups-client cups-filters ghostscript netpbm
   clang-tidy cppcheck
-  pkg-config libpappl-dev libjpeg-dev cups-ipp-utils curl
+  pkg-config libpappl-dev libjpeg-dev cups-ipp-utils curl libpam-wrapper iproute2
 )
 
 case ${1:-} in

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,6 +65,7 @@ Job RandomJob(std::mt19937& rng) {
     Job job;
     ZelpSettingsFromValues(values, 80, &job.settings);
     if (pick(rng, 0, 2) != 0) job.settings.PrintRotate = 0;  // most pages stream
+    job.settings.Centering = static_cast<int32_t>(pick(rng, 0, 1));
     const uint32_t pages = pick(rng, 1, 3);
     for (uint32_t p = 0; p < pages; ++p) {
         Page page;
@@ -169,6 +171,90 @@ TEST(CoreJob, AFailedWriteEndsTheJob) {
         ASSERT_NE(at, std::string::npos) << failing.messages;
         EXPECT_EQ(failing.messages.substr(at + error.size()), "") << "nothing after the failure";
         EXPECT_EQ(failing.messages.substr(0, at), whole.messages.substr(0, at));
+    }
+}
+
+// Band width (bytes) and the columns that hold a dot, over all GS v 0
+// blocks of a job's bytes.
+struct Columns {
+    int64_t bandBytes = 0;
+    std::set<int64_t> dots;
+};
+Columns DotColumns(const std::string& bytes) {
+    Columns columns;
+    for (size_t at = 0; at + 8 <= bytes.size();) {
+        if (bytes.compare(at, 4, std::string("\x1D\x76\x30\x00", 4)) != 0) {
+            ++at;
+            continue;
+        }
+        const int64_t width = static_cast<uint8_t>(bytes[at + 4]) | static_cast<uint8_t>(bytes[at + 5]) << 8;
+        const int64_t rows = static_cast<uint8_t>(bytes[at + 6]);
+        columns.bandBytes = width;
+        for (int64_t i = 0; i < width * rows; ++i) {
+            for (int bit = 0; bit < 8; ++bit) {
+                if (static_cast<uint8_t>(bytes[at + 8 + i]) & (0x80 >> bit)) columns.dots.insert(i % width * 8 + bit);
+            }
+        }
+        at += static_cast<size_t>(8 + width * rows);
+    }
+    return columns;
+}
+
+// With Centering on, a page narrower than the print head (576 dots on the
+// 80 mm model, 384 on the 58 mm one) goes out as wide as the head, moved
+// right by half of what it lacks; turned pages by their turned width. Off,
+// or for a page as wide as the head, the bytes are those of today.
+TEST(CoreJob, CentringPlacesNarrowPagesInTheMiddleOfTheHead) {
+    const struct {
+        const char* name;
+        uint32_t width, height;
+        int32_t rotate, model;
+        int64_t bandBytes;
+        std::set<int64_t> dots;
+    } cases[] = {
+        // (576 - 452) / 2 = 62
+        {"452 wide on the 80 mm head", 452, 30, 0, 80, 72, {62, 62 + 451}},
+        // Turned by 180: 42 wide, the page's columns 39 and 0 (repeated) at
+        // 0, 39 and 40; (576 - 42) / 2 = 267.
+        {"40 wide turned by 180", 40, 30, 2, 80, 72, {267, 267 + 39, 267 + 40}},
+        // (384 - 300) / 2 = 42
+        {"300 wide on the 58 mm head", 300, 30, 0, 58, 48, {42, 42 + 299}},
+        {"452 wide is wider than the 58 mm head", 452, 30, 0, 58, 60, {0, 451}},
+        {"576 wide fills the 80 mm head", 576, 30, 0, 80, 72, {0, 575}},
+        {"unknown model", 452, 30, 0, 0, 60, {0, 451}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Job job;
+        job.settings.BlankSpace = 1;
+        job.settings.PrintRotate = c.rotate;
+        job.settings.modelNumber = c.model;
+        Page page;
+        page.header.cupsBitsPerPixel = page.header.cupsBitsPerColor = 1;
+        page.header.cupsWidth = c.width;
+        page.header.cupsHeight = c.height;
+        page.header.cupsBytesPerLine = (c.width + 7) / 8;
+        page.header.NumCopies = 2;
+        page.data.assign(size_t{page.header.cupsBytesPerLine} * c.height, 0);
+        for (uint32_t y = 0; y < c.height; ++y) {  // a dot at the page's left and right edges
+            page.data[y * page.header.cupsBytesPerLine] |= 0x80;
+            page.data[y * page.header.cupsBytesPerLine + (c.width - 1) / 8] |= static_cast<uint8_t>(0x80 >> ((c.width - 1) % 8));
+        }
+        page.linesSent = c.height;
+        job.pages.push_back(page);
+        Capture off;
+        Feed(job, &off);
+        job.settings.Centering = 1;
+        Capture on;
+        Feed(job, &on);
+        const Columns placed = DotColumns(on.bytes);
+        EXPECT_EQ(placed.bandBytes, c.bandBytes);
+        EXPECT_EQ(placed.dots, c.dots);
+        if (*c.dots.begin() == 0) {
+            EXPECT_EQ(on.bytes, off.bytes);  // not moved: today's bytes
+        } else {
+            EXPECT_NE(DotColumns(off.bytes).dots, c.dots);  // off: from the left edge
+        }
     }
 }
 

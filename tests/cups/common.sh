@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: Apache-2.0
 # Shared parts of the end-to-end tests with the real CUPS. Sourced by the
 # test scripts, which CTest starts with these variables set:
-#   ZELP_FILTER      the built raster_to_ZELP
+#   ZELP_FILTER      the built raster_to_ZELP (image_to_ZELP is built beside it)
 #   ZELP_PREVIEW     the built escpos-preview
 #   ZELP_RAWPRINTER  the built zelp-rawprinter (tests/cups/rawprinter.cpp)
 #   ZELP_RASTERINFO  the built zelp-rasterinfo (tests/cups/raster_info.cpp)
@@ -164,17 +164,22 @@ make_serverbin() {
   for entry in "$CUPS_SYSTEM_SERVERBIN"/filter/*; do
     ln -s "$entry" "$dir/filter/"
   done
-  # A sanitizer build gets the leak suppression below through a wrapper:
-  # cupsfilter hands filters a fixed environment. (grep without -q, so that
-  # readelf does not die of SIGPIPE under pipefail.)
-  if readelf -s --wide "$ZELP_FILTER" | grep ' __asan_init$' >/dev/null; then
-    install -m 0755 "$ZELP_FILTER" "$dir/filter/raster_to_ZELP.asan"
-    printf '#!/bin/sh\nASAN_OPTIONS=fast_unwind_on_malloc=0 LSAN_OPTIONS=suppressions=%s exec %s "$@"\n' \
-      "$WORK/lsan-libcups.supp" "$dir/filter/raster_to_ZELP.asan" >"$dir/filter/raster_to_ZELP"
-    chmod 0755 "$dir/filter/raster_to_ZELP"
-  else
-    install -m 0755 "$ZELP_FILTER" "$dir/filter/raster_to_ZELP"
-  fi
+  # Our filters: raster_to_ZELP, and image_to_ZELP built beside it.
+  local program name
+  for program in "$ZELP_FILTER" "$(dirname "$ZELP_FILTER")/image_to_ZELP"; do
+    name=$(basename "$program")
+    # A sanitizer build gets the leak suppression below through a wrapper:
+    # cupsfilter hands filters a fixed environment. (grep without -q, so
+    # that readelf does not die of SIGPIPE under pipefail.)
+    if readelf -s --wide "$program" | grep ' __asan_init$' >/dev/null; then
+      install -m 0755 "$program" "$dir/filter/$name.asan"
+      printf '#!/bin/sh\nASAN_OPTIONS=fast_unwind_on_malloc=0 LSAN_OPTIONS=suppressions=%s exec %s "$@"\n' \
+        "$WORK/lsan-libcups.supp" "$dir/filter/$name.asan" >"$dir/filter/$name"
+      chmod 0755 "$dir/filter/$name"
+    else
+      install -m 0755 "$program" "$dir/filter/$name"
+    fi
+  done
 }
 
 # A DataDir of our own: the system's, with our PPDs under model/zelp/ as
@@ -474,6 +479,23 @@ check_receipt() {
     fail "$what: $dots of $total dots set: the page came out dark or inverted"
   log "ok: $what: ${SUMMARY[bands]} bands, ${SUMMARY[dot_rows]} dot rows," \
     "$((dots * 1000 / total))/1000 of the dots set"
+}
+
+# The shipped PPDs send compact transfer (Transfer 1): blank rows as
+# feeds, bands only as wide as their ink. FILE is such a job, FULL the same
+# job with Transfer=0, which check_receipt checks as it always has: FILE
+# must draw the same paper, dot for dot, in no more bytes (a picture as
+# wide as its page, without blank rows, has nothing to leave out).
+# check_same_paper FILE FULL WIDTH_BYTES WHAT
+check_same_paper() {
+  local file=$1 full=$2 width=$3 what=$4 f
+  for f in "$file" "$full"; do
+    "$ZELP_PREVIEW" --head-dots $((width * 8)) -o "$f.png" "$f" >/dev/null 2>"$f.png-err" ||
+      fail "$what: escpos-preview cannot draw $f: $(cat "$f.png-err")"
+  done
+  cmp -s "$file.png" "$full.png" || fail "$what: compact transfer draws other paper than Transfer=0"
+  (($(stat -c %s "$file") <= $(stat -c %s "$full"))) ||
+    fail "$what: compact transfer took $(stat -c %s "$file") bytes, Transfer=0 $(stat -c %s "$full")"
 }
 
 # The test page that CUPS ships.

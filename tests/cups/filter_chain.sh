@@ -5,7 +5,9 @@
 # gstoraster or pdftoraster) on CUPS's test page and feeds raster_to_ZELP,
 # for every bundled PPD in every colour model. The printer bytes must carry
 # the framing that the PPD's defaults select, bands exactly as wide as the
-# model's print head, and the ink of a mostly white page.
+# model's print head, and the ink of a mostly white page (checked on the
+# bytes of Transfer=0; those of the defaults, compact transfer, must draw
+# the same paper in fewer bytes).
 source "$(dirname "$0")/common.sh"
 
 init_work chain
@@ -42,8 +44,10 @@ for ppd in "${ZELP_PPDS[@]}"; do
     run_cupsfilter "$ppd" "$out" "$page" -o ColorModel="$model"
     grep -q 'raster_to_ZELP.*exited with no errors' "$out.log" ||
       fail "$what: raster_to_ZELP did not run or failed: $(grep -i 'raster_to_ZELP' "$out.log")"
+    run_cupsfilter "$ppd" "$out.full" "$page" -o ColorModel="$model" -o Transfer=0
     load_settings "$ppd"
-    check_receipt "$out" "$width" "$what"
+    check_receipt "$out.full" "$width" "$what"
+    check_same_paper "$out" "$out.full" "$width" "$what"
   done
   # Both kinds of raster the filter reads must have been exercised.
   [ "$(tr ' ' '\n' <<<"$depths" | sort -u | grep -c .)" -eq "${#models[@]}" ] ||

@@ -39,20 +39,25 @@ staged() {
   esac
 }
 
-filter=$(staged "$serverbin")/filter/raster_to_ZELP
-if [ ! -f "$filter" ]; then
-  fail "no filter at $filter; installed: $(find "$dest" -name raster_to_ZELP)"
-fi
-mode=$(stat -c %a "$filter")
-[ "$mode" = 755 ] || fail "the filter has mode $mode, CUPS needs 755 (not writable by group or others)"
-# It is the filter, and it runs: without arguments it gives its usage line.
-usage=$("$filter" 2>&1 >/dev/null) && fail "the installed filter accepted no arguments"
-[ "$usage" = "ERROR: raster_to_ZELP job-id user title copies options [file]" ] ||
-  fail "the installed filter says: $usage"
-# The build has debug information (RelWithDebInfo); --strip leaves none.
-debug=$(readelf -S --wide "$filter" | grep -oE '\.(debug|zdebug)[a-z_]*' | sort -u | tr '\n' ' ') ||
-  true
-[ -z "$debug" ] || fail "the installed filter still has debug sections: $debug"
+# Both filters: raster_to_ZELP, and image_to_ZELP, which the PPDs name for
+# pictures (a queue whose PPD names a filter that is missing takes no job).
+for program in raster_to_ZELP image_to_ZELP; do
+  filter=$(staged "$serverbin")/filter/$program
+  if [ ! -f "$filter" ]; then
+    fail "no filter at $filter; installed: $(find "$dest" -name "$program")"
+  fi
+  mode=$(stat -c %a "$filter")
+  [ "$mode" = 755 ] || fail "$program has mode $mode, CUPS needs 755 (not writable by group or others)"
+  # It is the filter, and it runs: without arguments it gives its usage line.
+  usage=$("$filter" 2>&1 >/dev/null) && fail "the installed $program accepted no arguments"
+  [ "$usage" = "ERROR: $program job-id user title copies options [file]" ] ||
+    fail "the installed $program says: $usage"
+  # The build has debug information (RelWithDebInfo); --strip leaves none.
+  debug=$(readelf -S --wide "$filter" | grep -oE '\.(debug|zdebug)[a-z_]*' | sort -u | tr '\n' ' ') ||
+    true
+  [ -z "$debug" ] || fail "the installed $program still has debug sections: $debug"
+  echo "ok: ${filter#"$dest"} (mode $mode)"
+done
 
 models=$(staged "$datadir")/model
 shopt -s nullglob
@@ -68,7 +73,6 @@ for ppd in "${built[@]}"; do
   [ "$(stat -c %a "$found")" = 644 ] || fail "$found has mode $(stat -c %a "$found"), expected 644"
   echo "ok: ${found#"$dest"}"
 done
-echo "ok: ${filter#"$dest"} (mode $mode)"
 
 # DESTDIR is honoured: every file that the install lists is under it, and
 # none was written at its real place.

@@ -7,11 +7,14 @@
 //   zelp-rawprinter --pick-port
 //       prints a TCP port on 127.0.0.1 that is free right now, and exits.
 //   zelp-rawprinter --dir DIR --port-file FILE [--rate BYTES_PER_SECOND]
+//                   [--hang-up-after BYTES]
 //       listens on a port of its own choosing and writes the number to FILE
 //       once it accepts connections. Connection N is stored in DIR/job-N.part
 //       while it lasts and renamed to DIR/job-N.bin when the peer has sent
 //       everything. --rate reads slowly (a printer busy printing) until
-//       SIGUSR1 arrives; SIGTERM or SIGINT ends the program with status 0.
+//       SIGUSR1 arrives; --hang-up-after drops each connection once it has
+//       taken that many bytes (a printer switched off in the middle of a
+//       job); SIGTERM or SIGINT ends the program with status 0.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -123,7 +126,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& text) {
 }
 
 // Stores one connection. Returns false when the program is to stop.
-bool Receive(int conn, const std::string& dir, int index, long rate) {
+bool Receive(int conn, const std::string& dir, int index, long rate, long hangUpAfter) {
     const std::string base = dir + "/job-" + std::to_string(index);
     const std::string part = base + ".part";
     const int out = open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -135,7 +138,8 @@ bool Receive(int conn, const std::string& dir, int index, long rate) {
     static char buffer[65536];
     bool ok = true;      // the file could be written
     bool whole = false;  // the peer ended the connection in order
-    while (!g_stop) {
+    long taken = 0;
+    while (!g_stop && (hangUpAfter <= 0 || taken < hangUpAfter)) {
         if (!WaitReadable(conn, -1)) continue;
         // A slow printer takes a small bite and then needs time for it.
         const size_t want = (rate > 0 && !g_fast) ? 1024 : sizeof buffer;
@@ -149,6 +153,7 @@ bool Receive(int conn, const std::string& dir, int index, long rate) {
             ok = false;
             break;
         }
+        taken += n;
         if (rate > 0 && !g_fast) {
             const long ms = static_cast<long>(n) * 1000L / rate;
             if (ms > 0) WaitReadable(-1, static_cast<int>(ms));
@@ -164,7 +169,8 @@ bool Receive(int conn, const std::string& dir, int index, long rate) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: zelp-rawprinter --pick-port\n"
-                 "       zelp-rawprinter --dir DIR --port-file FILE [--rate BYTES_PER_SECOND]\n");
+                 "       zelp-rawprinter --dir DIR --port-file FILE [--rate BYTES_PER_SECOND]\n"
+                 "                       [--hang-up-after BYTES]\n");
     return 2;
 }
 
@@ -174,6 +180,7 @@ int main(int argc, char** argv) {
     std::string dir;
     std::string portFile;
     long rate = 0;
+    long hangUpAfter = 0;
     bool pick = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -187,6 +194,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--rate" && hasValue) {
             rate = std::strtol(argv[++i], nullptr, 10);
             if (rate <= 0) return Usage();
+        } else if (arg == "--hang-up-after" && hasValue) {
+            hangUpAfter = std::strtol(argv[++i], nullptr, 10);
+            if (hangUpAfter <= 0) return Usage();
         } else {
             return Usage();
         }
@@ -223,7 +233,7 @@ int main(int argc, char** argv) {
         if (!WaitReadable(server, -1)) continue;
         const int conn = accept4(server, nullptr, nullptr, SOCK_CLOEXEC);
         if (conn < 0) continue;
-        running = Receive(conn, dir, ++index, rate);
+        running = Receive(conn, dir, ++index, rate, hangUpAfter);
     }
     close(server);
     return g_stop ? 0 : 1;

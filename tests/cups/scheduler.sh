@@ -114,7 +114,11 @@ for row in "${jobs[@]}"; do
     log "ok: $what: framed as the table says, the same paper as with GS v 0"
     continue
   fi
-  check_receipt "$got" "$(ppd_width_bytes "$ppd")" "$what"
+  # The shipped defaults send compact transfer: the checks of the framing
+  # and band width go to the same job with Transfer=0, whose paper it must be.
+  run_cupsfilter "$ppd" "$want.full" "$file" "${opts[@]}" -o Transfer=0
+  check_receipt "$want.full" "$(ppd_width_bytes "$ppd")" "$what"
+  check_same_paper "$got" "$want.full" "$(ppd_width_bytes "$ppd")" "$what"
 done
 
 # Cutting=7 against Cutting=0 on the same page: the same raster, the same

@@ -47,10 +47,13 @@ bool renderPage(cups_raster_t* ras, const cups_page_header2_t& header, const Pag
                                header.cupsBytesPerLine, false)) {
         return false;
     }
+    // The margin a turn adds is white on the paper: no dot on 1-bit pages,
+    // the lightest level on the others.
+    const int white = header.cupsBitsPerPixel == 1 ? 0 : header.cupsBitsPerPixel == 4 ? 15 : 255;
     switch (options.printRotate) {
-        case 1: plain::Rotate(image, 90.0f); break;
-        case 2: plain::Rotate(image, 180.0f); break;
-        case 3: plain::Rotate(image, 270.0f); break;
+        case 1: plain::Rotate(image, 90.0f, white); break;
+        case 2: plain::Rotate(image, 180.0f, white); break;
+        case 3: plain::Rotate(image, 270.0f, white); break;
         default: break;
     }
     if (image.GetBpp() > 23) plain::GrayScale(image);

@@ -73,6 +73,35 @@ TEST_F(PreviewProgram, PictureIsRightWayUpAndBlackOnWhite) {
     }
 }
 
+// The paper is as wide as the print head given, so a narrow band shows the
+// blank paper beside it; a band wider than that widens the paper.
+TEST_F(PreviewProgram, PaperAtTheHeadsWidth) {
+    // A band 60 bytes (480 dots) wide, one row.
+    std::vector<uint8_t> stream = {0x1D, 0x76, 0x30, 0x00, 60, 0x00, 0x01, 0x00};
+    stream.resize(stream.size() + 60, 0x80);
+    const struct {
+        const char* options;
+        int status;
+        const char* paper;  // paper_width_dots, or the start of the message
+    } cases[] = {
+        {"", 0, "480"},
+        {"--head-dots 576", 0, "576"},
+        {"--head-dots 384", 0, "480"},
+        {"--head-dots 0", 2, "escpos-preview: --head-dots needs a number of dots"},
+        {"--head-dots", 2, "escpos-preview: --head-dots needs a number of dots"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        ASSERT_EQ(Run(stream, std::string("--summary ") + c.options), c.status) << Read("stderr");
+        if (c.status == 0) {
+            EXPECT_NE(Read("stdout").find(std::string("paper_width_dots: ") + c.paper + "\n"), std::string::npos)
+                << Read("stdout");
+        } else {
+            EXPECT_EQ(Read("stderr").rfind(c.paper, 0), 0u) << Read("stderr");
+        }
+    }
+}
+
 TEST_F(PreviewProgram, MalformedStreamFailsWithTheOffset) {
     const std::vector<uint8_t> stream = {0x1B, 0x40, 0x1D, 0x76, 0x30, 0x00, 0x02, 0x00, 0x18, 0x00, 0xFF};
     EXPECT_EQ(Run(stream, "--log -o '" + dir_ + "/out.png'"), 1);

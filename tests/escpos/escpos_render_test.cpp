@@ -27,12 +27,12 @@ void AppendBand(Bytes* stream, uint32_t widthBytes, uint32_t rows, std::mt19937*
 }
 
 // Decodes and renders; the stream must stay alive while the commands are used.
-Preview Render(const Bytes& stream, std::vector<Command>* commands = nullptr) {
+Preview Render(const Bytes& stream, std::vector<Command>* commands = nullptr, const RenderOptions& options = {}) {
     const DecodeResult decoded = Decode(stream.data(), stream.size());
     EXPECT_TRUE(decoded.ok) << decoded.error;
     Preview preview;
     std::string error;
-    EXPECT_TRUE(RenderPreview(decoded.commands, &preview, &error)) << error;
+    EXPECT_TRUE(RenderPreview(decoded.commands, options, &preview, &error)) << error;
     if (commands != nullptr) *commands = decoded.commands;
     return preview;
 }
@@ -81,6 +81,7 @@ struct FeedCase {
     const char* name;
     Bytes stream;
     size_t height;
+    uint32_t printerUnits = kDotRowsPerInch;  // the vertical unit after ESC @ and GS P 0 0, 1/N inch
 };
 
 // Test names already say which case failed; no byte dump of the case.
@@ -90,7 +91,9 @@ class RenderFeed : public ::testing::TestWithParam<FeedCase> {};
 
 TEST_P(RenderFeed, TakesBlankPaperAtTheCurrentSpacing) {
     const FeedCase& tc = GetParam();
-    const Preview preview = Render(tc.stream);
+    RenderOptions options;
+    options.printerUnitsPerInch = tc.printerUnits;
+    const Preview preview = Render(tc.stream, nullptr, options);
     EXPECT_EQ(preview.picture.height, tc.height);
     EXPECT_EQ(preview.picture.width, kDefaultPaperWidthDots);
     EXPECT_EQ(DotsInRows(preview.picture, 0, preview.picture.height), 0u);
@@ -107,7 +110,16 @@ INSTANTIATE_TEST_SUITE_P(
         FeedCase{"esc_2_resets", {0x1B, 0x33, 24, 0x1B, 0x32, 0x1B, 0x64, 0x01}, kDefaultLineSpacingDots},
         FeedCase{"esc_at_resets", {0x1B, 0x33, 24, 0x1B, 0x40, 0x1B, 0x64, 0x01}, kDefaultLineSpacingDots},
         FeedCase{"two_feeds", {0x1B, 0x64, 0xF0, 0x1B, 0x64, 0x1E}, 270 * kDefaultLineSpacingDots},
-        FeedCase{"form_feed", {0x0C}, kFormFeedGapDots}),
+        FeedCase{"form_feed", {0x0C}, kFormFeedGapDots},
+        // ESC J n feeds n vertical units, GS P 0 y makes them 1/y inch (0: the
+        // printer's own), ESC 3 counts in them too; rounded to dot rows.
+        FeedCase{"esc_j", {0x1B, 0x4A, 0xFF}, 255},
+        FeedCase{"esc_j_half_units", {0x1B, 0x4A, 36}, 20, 360},
+        FeedCase{"gs_p_dot_units", {0x1D, 0x50, 0x00, 0xCB, 0x1B, 0x4A, 36}, 36, 360},
+        FeedCase{"gs_p_0_printer_units", {0x1D, 0x50, 0x00, 0xCB, 0x1D, 0x50, 0x00, 0x00, 0x1B, 0x4A, 36}, 20, 360},
+        FeedCase{"esc_at_printer_units", {0x1D, 0x50, 0x00, 0x65, 0x1B, 0x40, 0x1B, 0x4A, 10}, 10},
+        FeedCase{"esc_3_in_units", {0x1D, 0x50, 0x00, 0x65, 0x1B, 0x33, 12, 0x1D, 0x50, 0x00, 0x00, 0x1B, 0x64, 0x01},
+                 24}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Images that the printer buffers before it prints them: an ESC * line

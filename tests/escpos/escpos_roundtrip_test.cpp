@@ -30,7 +30,7 @@ bool CaptureBands(const std::vector<uint8_t>& bitmap, int64_t lDelta, int32_t cy
     ZelpOutput out(ZelpByteSink{written, appendTo, nullptr}, ZelpMessageSink{nullptr, nullptr});
     ZELP_Init_Setting settings{};
     settings.BlankSpace = 0;  // every row goes out, trailing blank ones too
-    SendPageBitmap2Printer(out, settings, copies, bitmap.data(), lDelta, cy);
+    SendPageBitmap2Printer(out, settings, copies, bitmap.data(), lDelta, static_cast<int32_t>(lDelta * 8), cy);
     return out.Deliver();
 }
 

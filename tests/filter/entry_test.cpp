@@ -245,9 +245,11 @@ TEST_F(ArgCountTest, CancellationDuringAPageFinishesItAndEndsTheJob) {
 }
 
 // Runs the filter with standard output on a printer that takes nothing:
-// /dev/full, or a pipe whose reader is gone while SIGPIPE is ignored (as a
-// backend that has died leaves it). Returns standard error and the status.
-ProcessResult RunOnDeadPrinter(const Launch& launch, const std::string& rasterPath, bool closedPipe) {
+// /dev/full, or a pipe whose reader is gone (as a backend that has died
+// leaves it), SIGPIPE ignored or at its default as the scheduler leaves it.
+// Returns standard error and the status.
+ProcessResult RunOnDeadPrinter(const Launch& launch, const std::string& rasterPath, bool closedPipe,
+                               bool ignoreSigpipe) {
     ProcessResult result;
     int errPipe[2];
     if (pipe(errPipe) != 0) return result;
@@ -261,7 +263,7 @@ ProcessResult RunOnDeadPrinter(const Launch& launch, const std::string& rasterPa
             if (pipe(p) != 0) _exit(127);
             close(p[0]);
             out = p[1];
-            signal(SIGPIPE, SIG_IGN);
+            if (ignoreSigpipe) signal(SIGPIPE, SIG_IGN);
         } else {
             out = open("/dev/full", O_WRONLY);
         }
@@ -299,11 +301,17 @@ TEST_F(ArgCountTest, AFailedWriteToThePrinterEndsTheJob) {
     const struct {
         const char* name;
         bool closedPipe;
+        bool ignoreSigpipe;
         int error;
-    } cases[] = {{"disk full", false, ENOSPC}, {"closed pipe", true, EPIPE}};
+    } cases[] = {
+        {"disk full", false, false, ENOSPC},
+        {"closed pipe, SIGPIPE ignored", true, true, EPIPE},
+        {"closed pipe, SIGPIPE at its default", true, false, EPIPE},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const ProcessResult result = RunOnDeadPrinter(LaunchFor(WritePpd(kFramedJob)), raster, c.closedPipe);
+        const ProcessResult result =
+            RunOnDeadPrinter(LaunchFor(WritePpd(kFramedJob)), raster, c.closedPipe, c.ignoreSigpipe);
         EXPECT_EQ(result.err, "ERROR: Unable to write print data: " + std::string(strerror(c.error)) + "\n");
         EXPECT_TRUE(result.exited && result.exitCode == 1) << result.Describe();
     }

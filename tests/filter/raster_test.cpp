@@ -3,6 +3,8 @@
 // Page rendering and raster output: bands, copies, trailing blank rows,
 // every page depth with threshold and error diffusion, rotation, and the
 // pages that are not sent.
+#include <algorithm>
+#include <climits>
 #include <random>
 
 #include "filter_harness.h"
@@ -436,7 +438,8 @@ TEST_F(RasterTest, RotationSizes) {
 
 // A 3 x 2 page (pixels a b c over d e f) turned by each angle: the result is
 // the picture below, worked out by hand from the rotation's pixel mapping,
-// '.' being the fill, which takes the value of pixel a. Each run sets one
+// '.' being the margin that the turn adds, which prints no dot even when
+// pixel a (whose value the turn fills it with) is a dot. Each run sets one
 // source pixel only.
 TEST_F(RasterTest, TurnedPagesPlaceEveryPixel) {
     const struct {
@@ -459,7 +462,7 @@ TEST_F(RasterTest, TurnedPagesPlaceEveryPixel) {
             for (size_t y = 0; y < c.picture.size(); ++y) {
                 for (size_t x = 0; x < c.picture[y].size(); ++x) {
                     const char at = c.picture[y][x];
-                    if (at == letter || (at == '.' && letter == 'a')) {
+                    if (at == letter) {
                         expectedDots.SetDot(static_cast<int32_t>(x), static_cast<int32_t>(y));
                     }
                 }
@@ -469,6 +472,46 @@ TEST_F(RasterTest, TurnedPagesPlaceEveryPixel) {
             const std::string expected = ExpectedBytes().AddRaw(kInit).AddBands(expectedDots).Bytes();
             EXPECT_EQ(DescribeDifference(expected, result.out), "");
         }
+    }
+}
+
+// A 96 x 400 page of which only 60 lines came, framed in black from its
+// pixel (0, 0) on: turned, the margin the turn adds prints no dot, so the
+// blank rows of the lines that never came are left out as on an unturned
+// page. Rows and dot columns worked out from the rotation's pixel mapping
+// (the picture's repeated row and column included).
+TEST_F(RasterTest, TurnedMarginPrintsNoDot) {
+    RasterPage page = GreyPage(96, 60, [](uint32_t x, uint32_t y) { return x == 0 || x == 95 || y == 0 || y == 59 ? 0 : 255; });
+    page.header.cupsHeight = 400;  // the stream ends after line 60
+    const struct {
+        const char* rotate;
+        int rows;
+        int firstDot, lastDot;  // columns
+    } cases[] = {{"1", 97, 0, 60}, {"2", 61, 0, 96}, {"3", 97, 340, 400}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("PrintRotate ") + c.rotate);
+        const ProcessResult result =
+            Run(WritePpd({{"BlankSpace", "1"}, {"LeadingBlank", "1"}, {"PrintRotate", c.rotate}}), {page});
+        ExpectPagesPrinted(result, 1);
+        std::vector<Band> bands;
+        EXPECT_EQ(ParseBands(result.out, 2, &bands), result.out.size());
+        int rows = 0;
+        int firstDot = INT32_MAX;
+        int lastDot = -1;
+        for (const Band& band : bands) {
+            rows += band.rows;
+            for (size_t i = 0; i < band.data.size(); ++i) {
+                for (int bit = 0; bit < 8; ++bit) {
+                    if ((static_cast<uint8_t>(band.data[i]) & (0x80 >> bit)) == 0) continue;
+                    const int x = static_cast<int>(i % static_cast<size_t>(band.lDelta)) * 8 + bit;
+                    firstDot = std::min(firstDot, x);
+                    lastDot = std::max(lastDot, x);
+                }
+            }
+        }
+        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(firstDot, c.firstDot);
+        EXPECT_EQ(lastDot, c.lastDot);
     }
 }
 

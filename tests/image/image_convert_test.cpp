@@ -3,6 +3,8 @@
 // Grey-scale conversion and the fixed-level threshold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -165,3 +167,39 @@ TEST(Conversions, EmptyImagesAreRefused) {
 }
 
 }  // namespace
+
+// A test that GetEscape asks stops the long operations between rows, as a
+// set escape field does: rows past the stop stay as the result was created
+// (zero), where without the test every row is converted.
+TEST(EscapeTest, StopsLongOperationsBetweenRows) {
+    struct Ask {
+        int calls = 0;
+        static bool StopAfterTwo(void* context) { return ++static_cast<Ask*>(context)->calls > 2; }
+    };
+    const struct {
+        const char* name;
+        uint64_t width, height, bpp;
+        bool (*run)(CxImage&);
+    } cases[] = {
+        {"Rotate(90), rows picking columns", 600, 64, 8, [](CxImage& i) { return i.Rotate(90.0f); }},
+        {"Rotate(180), rows picking rows", 64, 600, 8, [](CxImage& i) { return i.Rotate(180.0f); }},
+        {"GrayScale of true colour", 64, 600, 24, [](CxImage& i) { return i.GrayScale(); }},
+        {"Threshold", 64, 600, 8, [](CxImage& i) { return i.Threshold(127); }},
+        {"Dither(0)", 64, 600, 8, [](CxImage& i) { return i.Dither(0); }},
+    };
+    for (const auto& c : cases) {
+        for (const bool asked : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.name << (asked ? ", stopped by the test" : ", not stopped"));
+            CxImage image(c.width, c.height, c.bpp);
+            if (c.bpp == 8) image.SetGrayPalette();
+            for (uint64_t y = 0; y < c.height; ++y) memset(image.GetBits(y), 0xFF, image.GetEffWidth());
+            Ask ask;
+            if (asked) image.SetEscapeTest(Ask::StopAfterTwo, &ask);
+            ASSERT_TRUE(c.run(image));
+            const uint8_t* last = image.GetBits(static_cast<uint64_t>(image.GetHeight() - 1));
+            const bool lastRowUntouched = std::all_of(last, last + image.GetEffWidth(), [](uint8_t b) { return b == 0; });
+            EXPECT_EQ(lastRowUntouched, asked);
+            EXPECT_EQ(ask.calls > 0, asked);
+        }
+    }
+}

@@ -9,10 +9,7 @@ source "$(dirname "$0")/common.sh"
 init_work pa-cancel
 start_rawprinter "$WORK/raw" 50000
 start_pa
-add_printer slow zelp80 "socket://127.0.0.1:$RAW_PORT"
-# The raw printer never answers status requests, and the next job's bytes
-# are compared with the filter's.
-pa modify -d slow -o zelp-read-status=off >"$WORK/modify.log" 2>&1 || fail "modify: $(cat "$WORK/modify.log")"
+add_raw_printer slow zelp80 "socket://127.0.0.1:$RAW_PORT"
 add_printer p80 zelp80
 
 # Thirty tall pages: far more than the socket buffers hold at 50 kB/s.
@@ -27,14 +24,29 @@ test=$(job_test image/pwg-raster long)
 start_bg ipptool -t -f "$WORK/long.pwg" "$(printer_uri slow)" "$test" >"$WORK/long.out" 2>&1
 SUBMIT_PID=$BG_PID
 job_processing() { pa jobs -d slow 2>/dev/null | awk '$2 == "processing" { print $1; exit }'; }
+# The conditions are read again on every try.
+is_set() { [ -n "$("$@")" ]; }
+is_empty() { [ -z "$("$@")" ]; }
 wait_until 30 test -s "$RAW_DIR/job-1.part" || fail "the slow printer received nothing"
-wait_until 30 test -n "$(job_processing)" || fail "the long job is not processing"
+wait_until 30 is_set job_processing || fail "the long job is not processing"
 id=$(job_processing)
 
 # The stalled printer blocks neither the server nor another printer.
 [ "$(job_state slow "$id")" = processing ] || fail "no state for the stalled job"
 other=$(print_job p80 "$WORK/short.pwg" image/pwg-raster beside)
 [ -s "$other" ] || fail "the other printer printed nothing"
+
+# A second raster job for the busy printer waits for it; cancelled while it
+# waits, it ends cancelled at once and sends the printer nothing (the next
+# connection below is the job after).
+wait_test=$(job_test image/pwg-raster waiting)
+start_bg ipptool -t -f "$WORK/short.pwg" "$(printer_uri slow)" "$wait_test" >"$WORK/waiting.out" 2>&1
+job_waiting() { pa jobs -d slow 2>/dev/null | awk -v id="$id" '$1 != id && $2 !~ /completed|canceled|aborted/ { print $1; exit }'; }
+wait_until 30 is_set job_waiting || fail "the second job for the busy printer was not taken"
+waiting=$(job_waiting)
+pa cancel -d slow -j "$waiting" >"$WORK/cancel.log" 2>&1 || fail "cancel: $(cat "$WORK/cancel.log")"
+[ "$(wait_job_end slow "$waiting")" = canceled ] || fail "the waiting job, cancelled, did not end cancelled"
+wait_until 30 is_empty proc_state "$BG_PID" || fail "the client of the cancelled waiting job got no answer"
 
 pa cancel -d slow -j "$id" >"$WORK/cancel.log" 2>&1 || fail "cancel: $(cat "$WORK/cancel.log")"
 kill -USR1 "$RAW_PID"

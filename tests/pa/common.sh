@@ -44,16 +44,39 @@ add_model_printers() {
 # URI in the wrong group and fails; the socket has no such trouble.)
 # In a sanitizer build: PAPPL 1.3.1 leaks the options list its main loop
 # parses from the command line, the footer text, a UUID read from the
-# state file and a string of each socket device it opens; suppressed by
-# those functions alone (no code of ours calls cupsAddOption). Full stacks
-# (slow unwinding) are needed to see papplDeviceOpen in them.
+# state file, a string of each socket device it opens and the connection
+# of the "shutdown" sub-command; suppressed by those functions alone (no
+# code of ours calls cupsAddOption). Full stacks (slow unwinding) are
+# needed to see papplDeviceOpen in them.
 lsan_pappl() {
   local file=$WORK/lsan-pappl.supp
   [ -f "$file" ] ||
-    printf 'leak:%s\n' cupsAddOption papplSystemSetFooterHTML papplSystemSetUUID papplDeviceOpen >"$file"
+    printf 'leak:%s\n' cupsAddOption papplSystemSetFooterHTML papplSystemSetUUID papplDeviceOpen \
+      _papplMainloopShutdownServer >"$file"
   printf 'suppressions=%s:print_suppressions=0' "$file"
 }
-pa() { SNAP_COMMON="$PA_DIR" LSAN_OPTIONS="$(lsan_pappl)" "$ZELP_PA" "$@"; }
+pa() {
+  SNAP_COMMON="$PA_DIR" LSAN_OPTIONS="$(lsan_pappl)" ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0" \
+    "$ZELP_PA" "$@"
+}
+
+# Administrators sign in through PAM. The server runs under pam_wrapper
+# (package libpam-wrapper) with a PAM service of the test's own whose one
+# user is PA_ADMIN, so that no account of the machine is needed.
+PAM_WRAPPER_LIB=$(find /usr/lib -name libpam_wrapper.so 2>/dev/null | head -n 1)
+PAM_MATRIX=$(find /usr/lib -path '*pam_wrapper/pam_matrix.so' 2>/dev/null | head -n 1)
+[ -n "$PAM_WRAPPER_LIB" ] && [ -n "$PAM_MATRIX" ] ||
+  { echo "FAIL: pam_wrapper is missing (package libpam-wrapper)" >&2; exit 1; }
+PA_ADMIN=zelp-admin:counter-key
+pam_service() {
+  mkdir -p "$WORK/pam.d"
+  printf '%s:%s:zelp-test\n' "${PA_ADMIN%%:*}" "${PA_ADMIN#*:}" >"$WORK/pam.passdb"
+  printf '%s required %s passdb=%s\n' auth "$PAM_MATRIX" "$WORK/pam.passdb" account "$PAM_MATRIX" "$WORK/pam.passdb" \
+    >"$WORK/pam.d/zelp-test"
+  printf 'auth required pam_deny.so\naccount required pam_deny.so\n' >"$WORK/pam.d/other"
+}
+# Extra server options for the next start_pa (e.g. PA_SERVER_OPTIONS=(-o stream-timeout=2)).
+PA_SERVER_OPTIONS=()
 
 # Starts the server (again) with everything in $WORK/pa; sets PA_PORT and
 # PA_PID. The port stays the same across restarts.
@@ -62,11 +85,14 @@ start_pa() {
   PA_DIR=$WORK/pa
   mkdir -p "$PA_DIR/spool" "$WORK/out"
   [ -n "$PA_PORT" ] || PA_PORT=$("$ZELP_RAWPRINTER" --pick-port)
+  pam_service
   start_bg env SNAP_COMMON="$PA_DIR" LSAN_OPTIONS="$(lsan_pappl)" \
-    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0" "$ZELP_PA" server -o server-port="$PA_PORT" \
-    -o listen-hostname=localhost -o server-hostname=localhost -o log-level=debug \
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0:verify_asan_link_order=0" \
+    LD_PRELOAD="$PAM_WRAPPER_LIB" PAM_WRAPPER=1 PAM_WRAPPER_SERVICE_DIR="$WORK/pam.d" PAM_WRAPPER_DISABLE_DEEPBIND=1 UID_WRAPPER_DISABLE_DEEPBIND=1 \
+    "$ZELP_PA" server -o server-port="$PA_PORT" \
+    -o listen-hostname="${PA_LISTEN:-localhost}" -o server-hostname=localhost -o log-level="${PA_LOG_LEVEL:-debug}" \
     -o log-file="$PA_DIR/log" -o log-max-size=0 -o spool-directory="$PA_DIR/spool" -o state-file="$PA_DIR/state" \
-    2>>"$PA_DIR/stderr"
+    -o auth-service=zelp-test "${PA_SERVER_OPTIONS[@]}" 2>>"$PA_DIR/stderr"
   PA_PID=$BG_PID
   for ((i = 0; i < 200; i++)); do
     [ -n "$(proc_state "$PA_PID")" ] || fail "the Printer Application ended at start: $(tail -n 5 "$PA_DIR/log")"
@@ -90,6 +116,23 @@ stop_pa() {
 pa_alive() { [ -n "$(proc_state "$PA_PID")" ]; }
 
 printer_uri() { printf 'ipp://localhost:%s/ipp/print/%s' "$PA_PORT" "$1"; }
+# The same with the administrator's name and password, which ipptool sends
+# when the server asks.
+admin_uri() { printf 'ipp://%s@localhost:%s/ipp/print/%s' "$PA_ADMIN" "$PA_PORT" "$1"; }
+
+# A web form as a browser sends it: the page fetched with the session
+# cookie, its form token sent back with the fields, as the administrator.
+# web_form PATH FIELDS...: prints the answer page.
+web_form() {
+  local path=$1 jar=$WORK/cookies token field fields=()
+  shift
+  for field in "$@"; do fields+=(--data-urlencode "$field"); done
+  token=$(curl -sf -c "$jar" -b "$jar" -u "$PA_ADMIN" "http://localhost:$PA_PORT$path" |
+    sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -n 1)
+  [ -n "$token" ] || fail "no form on $path"
+  curl -sf -c "$jar" -b "$jar" -u "$PA_ADMIN" --data "session=$token" "${fields[@]}" \
+    "http://localhost:$PA_PORT$path"
+}
 
 # add_printer NAME DRIVER [DEVICE-URI]: a file:// device writing one file a
 # job into $WORK/out/NAME unless a device is given.
@@ -101,6 +144,18 @@ add_printer() {
   fi
   pa add -d "$1" -m "$2" -v "$device" >"$WORK/add.log" 2>&1 ||
     fail "cannot add printer $1: $(cat "$WORK/add.log")"
+}
+
+# add_raw_printer NAME DRIVER DEVICE-URI: a printer that is never asked for
+# its status, for the raw listener (which never answers, and would see each
+# status query as a connection of its own): it gets its device only once
+# zelp-read-status is off.
+add_raw_printer() {
+  add_printer "$1" "$2"
+  pa modify -d "$1" -o zelp-read-status=off >"$WORK/add.log" 2>&1 &&
+    pa modify -d "$1" -v "$3" >>"$WORK/add.log" 2>&1 ||
+    fail "cannot add printer $1 on $3: $(cat "$WORK/add.log")"
+  rmdir "$WORK/out/$1"
 }
 
 # An ipptool test file for one job, written into $WORK/jobs; prints its

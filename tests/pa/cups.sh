@@ -12,8 +12,13 @@ start_cupsd
 start_pa
 add_printer p80 zelp80
 load_settings "$ZELP_PPD_DIR/zelp80.ppd"
+# Every dot row in full, so that bands are as wide as the head: compact
+# transfer, the default, is the filter's bytes (same_bytes.sh) and its paper.
+pa modify -d p80 -o zelp-transfer=full >"$WORK/modify.log" 2>&1 || fail "modify: $(cat "$WORK/modify.log")"
 
-cups_client lpadmin -h "$CUPS_HOST" -p receipts -E -v "$(printer_uri p80)" -m everywhere >"$WORK/lpadmin.log" ||
+# As README.md sets the queue up: a cut after each receipt by default.
+cups_client lpadmin -h "$CUPS_HOST" -p receipts -E -v "$(printer_uri p80)" -m everywhere >"$WORK/lpadmin.log" &&
+  cups_client lpadmin -h "$CUPS_HOST" -p receipts -o CutMedia=EndOfPage >>"$WORK/lpadmin.log" ||
   fail "lpadmin -m everywhere: $(cat "$WORK/lpadmin.log")"
 
 # A receipt as a PDF page of 80 x 200 mm, the picture 72 mm wide in its
@@ -62,6 +67,40 @@ page=${page%"$(expected_job_end)"}
 [ "$(hex_of "$WORK/out/p80/copies.prn")" = "$(expected_job_start)$page$page$(expected_job_end)" ] ||
   fail "lp -n 2 is not the receipt's page twice"
 log "ok: lp -n 2: the receipt twice"
+
+# Cutting chosen through the driverless queue, which CUPS offers as
+# CutMedia from the printer's finishings: two copies of the receipt, cut
+# never, after each copy, after the job.
+while read -r title cut want; do
+  args=(-n 2 -o "CutMedia=$cut")
+  id=$(submit "$title" "$WORK/receipt.pdf" "${args[@]}")
+  wait_job_finished receipts "$id"
+  wait_until 60 test -s "$WORK/out/p80/$title.prn" || fail "no printer bytes for $title"
+  wait_until 60 job_listed "$title" || fail "the $title job did not complete"
+  decode_stream "$WORK/out/p80/$title.prn"
+  [ "${SUMMARY[cuts]}" = "$want" ] || fail "CutMedia=$cut: ${SUMMARY[cuts]} cuts, expected $want"
+done <<'EOF2'
+cut-none None 0
+cut-copies EndOfSet 2
+cut-job EndOfJob 1
+EOF2
+log "ok: CutMedia None, EndOfSet and EndOfJob through CUPS"
+
+# Plain text at 48 columns, as README.md sets the queue up: a line of 48
+# characters takes one line, one of 49 two.
+cups_client lpadmin -h "$CUPS_HOST" -p receipts -o cpi-default=17 -o lpi-default=7 >"$WORK/lpadmin.log" ||
+  fail "lpadmin cpi/lpi: $(cat "$WORK/lpadmin.log")"
+for n in 24 48 49; do
+  printf '%*s\n' "$n" '' | tr ' ' M >"$WORK/text-$n.txt"
+  id=$(submit "text-$n" "$WORK/text-$n.txt")
+  wait_job_finished receipts "$id"
+  wait_until 60 job_listed "text-$n" || fail "the text-$n job did not complete"
+  decode_stream "$WORK/out/p80/text-$n.prn"
+  rows[n]=${SUMMARY[dot_rows]}
+done
+[ "${rows[48]}" = "${rows[24]}" ] && ((rows[49] > rows[48])) ||
+  fail "text is not 48 columns: ${rows[24]}, ${rows[48]} and ${rows[49]} dot rows for 24, 48 and 49 characters"
+log "ok: text at 17 cpi through the driverless queue: 48 columns"
 pa_alive || fail "the Printer Application died"
 stop_pa
 log "PASS: CUPS prints through a driverless queue on the Printer Application"

@@ -27,9 +27,26 @@ expect_job_bytes() {
   log "ok: $name prints as the filter with '$want_options'"
 }
 
-# Defaults from the command line; zelp-logo-top=12 names no stored logo.
+# Defaults from the command line; zelp-logo-top=12 names no stored logo:
+# modify refuses it, naming the choices, and changes nothing.
+! pa modify -d p80 -o zelp-cutting=none -o zelp-logo-top=12 >"$WORK/modify.log" 2>&1 ||
+  fail "modify took zelp-logo-top=12"
+grep -q 'zelp-logo-top=12 is not offered; choose one of: 0, 1, 2' "$WORK/modify.log" ||
+  fail "modify says: $(cat "$WORK/modify.log")"
 pa modify -d p80 -o zelp-cutting=none -o zelp-feed-after-page=30 -o zelp-halftoning=threshold \
-  -o zelp-logo-top=12 >"$WORK/modify.log" 2>&1 || fail "modify: $(cat "$WORK/modify.log")"
+  >"$WORK/modify.log" 2>&1 || fail "modify: $(cat "$WORK/modify.log")"
+# Another IPP client may still store it.
+cat >"$WORK/logo.test" <<'EOF2'
+{ OPERATION Set-Printer-Attributes
+  GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8
+  ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri
+  GROUP printer-attributes-tag
+  ATTR integer zelp-logo-top-default 12
+  STATUS successful-ok }
+EOF2
+ipptool -T 10 "$(admin_uri p80)" "$WORK/logo.test" >"$WORK/logo.out" 2>&1 || fail "Set-Printer-Attributes: $(cat "$WORK/logo.out")"
 expect_job_bytes no-options "Cutting=0 FeedDist=10 ImageAlgorithm=1 Logo=0"
 expect_warning "Printer default zelp-logo-top-default=12 "
 

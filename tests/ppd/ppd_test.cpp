@@ -69,8 +69,13 @@ TEST_F(PpdTest, NamesTheFilterAndLeavesCopiesToCups) {
     for (const Printer& printer : kPrinters) {
         SCOPED_TRACE(printer.path);
         Open(printer);
-        ASSERT_EQ(ppd_->num_filters, 1);
+        // Raster to raster_to_ZELP; pictures to image_to_ZELP, which fits
+        // them to the paper on their way there.
+        ASSERT_EQ(ppd_->num_filters, 4);
         EXPECT_STREQ(ppd_->filters[0], "application/vnd.cups-raster 0 raster_to_ZELP");
+        EXPECT_STREQ(ppd_->filters[1], "image/png 0 image_to_ZELP");
+        EXPECT_STREQ(ppd_->filters[2], "image/jpeg 0 image_to_ZELP");
+        EXPECT_STREQ(ppd_->filters[3], "image/gif 0 image_to_ZELP");
         // Copies reach the filter as pages, each framed and cut as one.
         EXPECT_TRUE(ppd_->manual_copies);
         EXPECT_EQ(ppd_->model_number, printer.model->modelNumber);

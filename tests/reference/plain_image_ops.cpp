@@ -124,7 +124,7 @@ bool Dither0(CxImage& image) {
     return image.Transfer(bw);
 }
 
-bool Rotate(CxImage& image, float angle) {
+bool Rotate(CxImage& image, float angle, int outside) {
     if (!image.IsValid()) return false;
     const float negated = -angle;
     const double a = static_cast<double>(negated) * 1.5707963267948966 / 90.0;
@@ -160,10 +160,13 @@ bool Rotate(CxImage& image, float angle) {
         for (int64_t dx = 0, x = left; x <= right; ++x, ++dx) {
             const int32_t sx = static_cast<int32_t>((static_cast<double>(x) * c + ys_) - 0.5);
             const int32_t sy = static_cast<int32_t>((yc - static_cast<double>(x) * s) - 0.5);
+            const bool replaced = outside >= 0 && !image.IsInside(sx, sy);
+            const uint8_t level = static_cast<uint8_t>(outside);
             if (indexed) {
-                turned.SetPixelIndex(dx, dy, image.GetPixelIndex(sx, sy));
+                turned.SetPixelIndex(dx, dy, replaced ? level : image.GetPixelIndex(sx, sy));
             } else {
-                turned.SetPixelColor(dx, dy, image.GetPixelColor(sx, sy, true), false);
+                turned.SetPixelColor(dx, dy, replaced ? tagRGBQUAD{level, level, level, 0} : image.GetPixelColor(sx, sy, true),
+                                     false);
             }
             turned.AlphaSet(dx, dy, image.AlphaGet(sx, sy));
         }

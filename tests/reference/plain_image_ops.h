@@ -16,7 +16,10 @@ namespace plain {
 bool GrayScale(CxImage& image);
 bool Threshold(CxImage& image, uint8_t level);
 bool Dither0(CxImage& image);  // Floyd-Steinberg, method 0
-bool Rotate(CxImage& image, float angle);
+// With `outside` 0 to 255, positions that sample outside the source take
+// it instead of the library's fill: that index on palette images, that
+// grey on true-colour ones.
+bool Rotate(CxImage& image, float angle, int outside = -1);
 
 // Empty when both images hold the same geometry, depth, palette, rows
 // (padding included) and alpha plane; otherwise the first difference.

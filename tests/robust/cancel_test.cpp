@@ -174,5 +174,36 @@ TEST_F(CancelTest, SigtermAtRandomMoments) {
     std::cout << "\n";
 }
 
+// A turned page sends nothing until all of it is rendered. Cancelled while
+// its lines still come, it is left out whole: no raster and no page end,
+// the job ended as a cancelled one.
+TEST_F(CancelTest, TurnedPageWithoutABandIsLeftOut) {
+    JobOptions options = Options();
+    const RasterPage page = GreyPage(200, 300, [](uint32_t x, uint32_t y) { return (x + y) % 5 == 0 ? 0 : 255; });
+    const std::string stream = EncodeRasterStream({page});
+    const size_t cut = stream.size() / 2;  // inside the page's lines
+    for (const int32_t rotate : {1, 2, 3}) {
+        SCOPED_TRACE("PrintRotate " + std::to_string(rotate));
+        options.PrintRotate = rotate;
+        RunningProcess child;
+        ASSERT_TRUE(child.Start(LaunchFor(WritePpd(options.Defaults())))) << child.Failure();
+        const pid_t pid = OnlyChildPid();
+        ASSERT_GT(pid, 0) << "cannot find the filter's process";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!CatchesSignal(pid, SIGTERM)) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the filter never installed its SIGTERM handler";
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        child.WriteStdin(stream.substr(0, cut));
+        ASSERT_TRUE(child.WaitForStderr("PAGE: 1 1\n")) << "the page was never begun";
+        child.Signal(SIGTERM);
+        child.WriteStdin(stream.substr(cut));
+        const ProcessResult result = child.Finish();
+        EXPECT_EQ(DescribeDifference(options.JobStart() + options.PageStart() + CancelledJobEnd(), result.out), "");
+        EXPECT_EQ(result.err, PageMessages({1}));
+        EXPECT_TRUE(result.exited && result.exitCode == 0) << result.Describe();
+    }
+}
+
 }  // namespace
 }  // namespace zelp::test

@@ -146,6 +146,34 @@ TEST_F(MemoryTest, PagesJustBelowTheLimitPassTheBound) {
     }
 }
 
+// A turned page is decided from its header as an unturned one is: a header
+// alone (1,800 bytes) whose page would turn into rows too wide for a block
+// is refused before anything of it is held, and one that turns into a
+// printable page whose lines never came is blank without being rendered.
+TEST_F(MemoryTest, TurnedPagesAreDecidedFromTheirHeader) {
+    const JobOptions options = Options();
+    const std::string stream = EncodeRasterStream({Declared(576, 932000, 32, 2304, 0, 0)});
+    ASSERT_EQ(stream.size(), 1800u);
+    const struct {
+        int32_t rotate;
+        const char* err;
+    } cases[] = {
+        {1, "PAGE: 1 1\nERROR: Page is too wide to print: its rows need 116504 bytes, the printer takes at most 65535\n"},
+        {2, "PAGE: 1 1\n"},
+        {3, "PAGE: 1 1\nERROR: Page is too wide to print: its rows need 116504 bytes, the printer takes at most 65535\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("PrintRotate " + std::to_string(c.rotate));
+        JobOptions asked = options;
+        asked.PrintRotate = c.rotate;
+        const MeasuredResult run = RunStream(LaunchFor(WritePpd(asked.Defaults())), stream);
+        EXPECT_EQ(DescribeDifference(NormalJob(options, {""}), run.result.out), "");
+        EXPECT_EQ(run.result.err, std::string(c.err) + "INFO: Ready to print.\n");
+        EXPECT_TRUE(run.result.exited && run.result.exitCode == 0) << Describe(run);
+        EXPECT_LT(run.maxRssKiB, kSmallRunKiB) << Describe(run);
+    }
+}
+
 // Memory the machine can hand out now, from /proc/meminfo; 0 when unknown.
 uint64_t AvailableBytes() {
     std::ifstream meminfo("/proc/meminfo");

@@ -4,6 +4,7 @@
 // raster_to_ZELP wrote, as a PNG picture of the paper and a side log.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ constexpr int kExitUsage = 2;
 
 void PrintHelp() {
     std::printf(
-        "Usage: escpos-preview [--log] [--summary] [-o OUT.png] [INPUT|-]\n"
+        "Usage: escpos-preview [--log] [--summary] [--head-dots N] [-o OUT.png] [INPUT|-]\n"
         "\n"
         "Reads the printer byte stream that raster_to_ZELP writes (from INPUT, or from\n"
         "standard input when INPUT is '-' or missing) and shows what the printer would\n"
@@ -34,22 +35,26 @@ void PrintHelp() {
         "  --summary   print counts as 'key: value' lines (commands by kind, bands,\n"
         "              dot rows, dots set, band widths in bytes, cuts, paper size)\n"
         "              instead of the side log\n"
+        "  --head-dots N  draw the paper N dots wide, the print head's width (576 on\n"
+        "              80 mm paper, 384 on 58 mm paper), so that a band narrower than\n"
+        "              the head shows where it lands; a wider band widens the paper\n"
         "  -h, --help  show this text\n"
         "\n"
         "The picture: GS v 0 bands one under the other at their true size (the mode\n"
         "byte m is ignored and noted); ESC d n as n lines of blank paper at %u dots per\n"
-        "line, or at the spacing set by ESC 3 n (n dots) until ESC 2 or ESC @ sets it\n"
-        "back to %u; FF as a %zu-dot gap (a receipt has no page top); FS p n as a box\n"
-        "labelled LOGO n; ESC i and ESC m as a dashed line across the paper. The other\n"
-        "image commands: an ESC * line (24-dot double density) printed by LF at the\n"
-        "line's top, LF feeding the line spacing; GS ( L graphics (fn 112) printed by\n"
-        "fn 50, feeding their height. The paper is as wide as the widest image, or\n"
-        "%zu dots when there is none.\n"
+        "line, or at the spacing set by ESC 3 n (n units) until ESC 2 or ESC @ sets it\n"
+        "back to %u; ESC J n as n units of blank paper, a unit one dot row unless\n"
+        "GS P x y sets 1/y inch; FF as a %zu-dot gap (a receipt has no page top);\n"
+        "FS p n as a box labelled LOGO n; ESC i and ESC m as a dashed line across\n"
+        "the paper. The other image commands: an ESC * line (24-dot double density)\n"
+        "printed by LF at the line's top, LF feeding the line spacing; GS ( L\n"
+        "graphics (fn 112) printed by fn 50, feeding their height. The paper is as\n"
+        "wide as the widest image (or --head-dots), or %zu dots when there is none.\n"
         "\n"
         "Side log (standard output): ESC @, byte 0E, FF, cuts, beeper (ESC B), drawer\n"
         "kicks (ESC p), stored logos, line spacing and the black-mark commands\n"
-        "(GS ( F and 1F 1B 1F 80/81/82), print density and speed (GS ( K), one line\n"
-        "each with its byte offset.\n"
+        "(GS ( F and 1F 1B 1F 80/81/82), print density and speed (GS ( K) and\n"
+        "motion units (GS P), one line each with its byte offset.\n"
         "Output order: the --log listing, then the side log or the --summary lines.\n"
         "\n"
         "Exit status: 0 when the whole stream was read; 1 for a malformed stream (a\n"
@@ -74,6 +79,7 @@ bool ReadAll(std::FILE* in, std::vector<uint8_t>* bytes) {
 int main(int argc, char** argv) {
     bool listCommands = false;
     bool summary = false;
+    RenderOptions render;
     std::string outPath;
     std::string inPath;
     bool haveInput = false;
@@ -86,6 +92,15 @@ int main(int argc, char** argv) {
             listCommands = true;
         } else if (arg == "--summary") {
             summary = true;
+        } else if (arg == "--head-dots") {
+            char* end = nullptr;
+            const long dots = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : 0;
+            if (i + 1 >= argc || end == argv[i + 1] || *end != '\0' || dots < 1 || dots > 65535 * 8) {
+                std::fprintf(stderr, "escpos-preview: --head-dots needs a number of dots from 1 to %d\n", 65535 * 8);
+                return kExitUsage;
+            }
+            render.minWidthDots = static_cast<size_t>(dots);
+            ++i;
         } else if (arg == "-o") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "escpos-preview: -o needs a file name\n");
@@ -133,7 +148,7 @@ int main(int argc, char** argv) {
 
     Preview preview;
     std::string error;
-    if (!RenderPreview(decoded.commands, &preview, &error)) {
+    if (!RenderPreview(decoded.commands, render, &preview, &error)) {
         std::fprintf(stderr, "escpos-preview: %s\n", error.c_str());
         return kExitMalformed;
     }

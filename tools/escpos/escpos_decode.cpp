@@ -126,6 +126,12 @@ private:
                 c->n = At(2);
                 c->size = 3;
                 return true;
+            case 0x4A:
+                if (!Have(3, "ESC J", error)) return false;
+                c->kind = CommandKind::FeedUnits;
+                c->n = At(2);
+                c->size = 3;
+                return true;
             case 0x33:
                 if (!Have(3, "ESC 3", error)) return false;
                 c->kind = CommandKind::SetLineSpacing;
@@ -206,6 +212,14 @@ private:
         if (At(1) == 0x76) return DecodeBand(c, error);
         if (At(1) == 0x28) return DecodeParen(c, error);
         if (At(1) == 0x61 || At(1) == 0x72) return DecodeStatusCommand(c, error);
+        if (At(1) == 0x50) {
+            if (!Have(4, "GS P", error)) return false;
+            c->kind = CommandKind::MotionUnits;
+            c->a = At(2);
+            c->n = At(3);
+            c->size = 4;
+            return true;
+        }
         *error = "unknown command GS " + Hex(At(1));
         return false;
     }
@@ -442,6 +456,7 @@ const CommandKind kAllCommandKinds[kCommandKindCount] = {
     CommandKind::LineFeed,          CommandKind::BitImage,
     CommandKind::GraphicsStore,     CommandKind::GraphicsPrint,
     CommandKind::PrintDensity,      CommandKind::PrintSpeed,
+    CommandKind::FeedUnits,         CommandKind::MotionUnits,
     CommandKind::StatusRequest,     CommandKind::AutoStatus,
     CommandKind::TransmitStatus,
 };
@@ -473,6 +488,8 @@ const char* CommandName(CommandKind kind) {
         case CommandKind::StatusRequest: return "DLE EOT";
         case CommandKind::AutoStatus: return "GS a";
         case CommandKind::TransmitStatus: return "GS r";
+        case CommandKind::FeedUnits: return "ESC J";
+        case CommandKind::MotionUnits: return "GS P";
     }
     return "?";
 }
@@ -504,6 +521,8 @@ const char* CommandId(CommandKind kind) {
         case CommandKind::StatusRequest: return "dle_eot";
         case CommandKind::AutoStatus: return "gs_a";
         case CommandKind::TransmitStatus: return "gs_r";
+        case CommandKind::FeedUnits: return "esc_j";
+        case CommandKind::MotionUnits: return "gs_p";
     }
     return "unknown";
 }
@@ -529,7 +548,11 @@ std::string FormatCommand(const Command& c) {
         case CommandKind::StatusRequest:
         case CommandKind::AutoStatus:
         case CommandKind::TransmitStatus:
+        case CommandKind::FeedUnits:
             std::snprintf(text, sizeof text, "%0*llu %s n=%u", offsetDigits, offset, name, c.n);
+            break;
+        case CommandKind::MotionUnits:
+            std::snprintf(text, sizeof text, "%0*llu %s x=%u y=%u", offsetDigits, offset, name, c.a, c.n);
             break;
         case CommandKind::Beeper:
             std::snprintf(text, sizeof text, "%0*llu %s n=%u t=%u", offsetDigits, offset, name, c.n,

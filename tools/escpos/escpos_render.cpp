@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "escpos_render.h"
 
+#include <algorithm>
 #include <bitset>
 #include <cstdio>
 #include <cstring>
@@ -174,6 +175,11 @@ std::string Note(const Command& c, size_t lineSpacing) {
             return at + text;
         case CommandKind::TransmitStatus:
             return at + "status request n=" + std::to_string(c.n);
+        case CommandKind::FeedUnits:
+            return "";
+        case CommandKind::MotionUnits:
+            std::snprintf(text, sizeof text, "motion units x=%u y=%u (1/x, 1/y inch; 0 the printer's own)", c.a, c.n);
+            return at + text;
     }
     return "";
 }
@@ -203,20 +209,37 @@ struct Drawing {
     size_t left;
 };
 
-// Dot rows a command takes; updates the line spacing it changes.
-size_t Height(const Command& c, uint32_t* lineSpacing, const Buffer& buffer) {
+// The printer's vertical motion: line spacing in dot rows (set in units,
+// kept in rows: GS P does not change it), and the unit, 1/N inch.
+struct Motion {
+    uint32_t lineSpacing;
+    uint32_t unitsPerInch;
+    uint32_t printerUnitsPerInch;
+
+    size_t Rows(uint32_t units) const {
+        return (uint64_t{units} * kDotRowsPerInch + unitsPerInch / 2) / unitsPerInch;
+    }
+};
+
+// Dot rows a command takes; updates the motion it changes.
+size_t Height(const Command& c, Motion* motion, const Buffer& buffer) {
     switch (c.kind) {
         case CommandKind::RasterBand: return c.rows;
-        case CommandKind::LineFeed: return *lineSpacing;
+        case CommandKind::LineFeed: return motion->lineSpacing;
         case CommandKind::GraphicsPrint: return buffer.graphics != nullptr ? buffer.graphics->rows : 0;
-        case CommandKind::FeedLines: return static_cast<size_t>(c.n) * *lineSpacing;
+        case CommandKind::FeedLines: return static_cast<size_t>(c.n) * motion->lineSpacing;
+        case CommandKind::FeedUnits: return motion->Rows(c.n);
         case CommandKind::FormFeed: return kFormFeedGapDots;
         case CommandKind::CutOnePoint:
         case CommandKind::CutThreePoints: return kCutHeightDots;
         case CommandKind::PrintLogo: return kLogoBoxHeightDots;
         case CommandKind::Initialize:
-        case CommandKind::DefaultLineSpacing: *lineSpacing = kDefaultLineSpacingDots; return 0;
-        case CommandKind::SetLineSpacing: *lineSpacing = c.n; return 0;
+            motion->unitsPerInch = motion->printerUnitsPerInch;
+            motion->lineSpacing = kDefaultLineSpacingDots;
+            return 0;
+        case CommandKind::DefaultLineSpacing: motion->lineSpacing = kDefaultLineSpacingDots; return 0;
+        case CommandKind::SetLineSpacing: motion->lineSpacing = static_cast<uint32_t>(motion->Rows(c.n)); return 0;
+        case CommandKind::MotionUnits: motion->unitsPerInch = c.n != 0 ? c.n : motion->printerUnitsPerInch; return 0;
         default: return 0;
     }
 }
@@ -279,7 +302,10 @@ void DrawLogoBox(Picture* picture, const Command& c, size_t top) {
 
 size_t PaperRows(const Command& command, uint32_t* lineSpacing) {
     // Without the stored graphics, their print counts no rows.
-    return Height(command, lineSpacing, Buffer{});
+    Motion motion{*lineSpacing, kDotRowsPerInch, kDotRowsPerInch};
+    const size_t rows = Height(command, &motion, Buffer{});
+    *lineSpacing = motion.lineSpacing;
+    return rows;
 }
 
 size_t TextWidth(const std::string& text, size_t scale) {
@@ -305,6 +331,11 @@ void DrawText(Picture* picture, size_t x, size_t y, const std::string& text, siz
 }
 
 bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::string* error) {
+    return RenderPreview(commands, RenderOptions{}, preview, error);
+}
+
+bool RenderPreview(const std::vector<Command>& commands, const RenderOptions& options, Preview* preview,
+                   std::string* error) {
     *preview = Preview();
     size_t widestBytes = 0;
     for (const Command& c : commands) {
@@ -315,18 +346,20 @@ bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::
     }
     Picture& picture = preview->picture;
     picture.width = widestBytes > 0 ? widestBytes * 8 : kDefaultPaperWidthDots;
+    if (options.minWidthDots > picture.width) picture.width = options.minWidthDots;
     picture.stride = (picture.width + 7) / 8;
     const size_t maxHeight = kMaxPictureBytes / picture.stride;
 
     // Layout first, so the picture is taken once at its final size.
-    uint32_t lineSpacing = kDefaultLineSpacingDots;
+    const uint32_t printerUnits = options.printerUnitsPerInch != 0 ? options.printerUnitsPerInch : kDotRowsPerInch;
+    Motion motion{kDefaultLineSpacingDots, printerUnits, printerUnits};
     size_t height = 0;
     Buffer buffer;
     std::vector<Drawing> drawings;
     for (size_t i = 0; i < commands.size(); ++i) {
         const Command& c = commands[i];
-        const size_t taken = Height(c, &lineSpacing, buffer);
-        const std::string note = Note(c, lineSpacing);
+        const size_t taken = Height(c, &motion, buffer);
+        const std::string note = Note(c, motion.lineSpacing);
         if (!note.empty()) preview->notes.push_back(note);
         switch (c.kind) {
             case CommandKind::Initialize: buffer.Clear(); break;
@@ -340,6 +373,7 @@ bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::
                 break;
             case CommandKind::LineFeed:
             case CommandKind::FeedLines:
+            case CommandKind::FeedUnits:
                 for (const Buffer::Image& image : buffer.line) drawings.push_back({image.commandIndex, height, image.left});
                 buffer.line.clear();
                 buffer.lineWidth = 0;

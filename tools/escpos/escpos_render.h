@@ -16,6 +16,8 @@ namespace zelp::escpos {
 
 // Paper width when the stream has no band to take it from (a 72 mm head).
 constexpr size_t kDefaultPaperWidthDots = 576;
+// Dot rows per inch along the paper.
+constexpr uint32_t kDotRowsPerInch = 203;
 // Dots per line for ESC d until ESC 3 n sets another spacing; ESC 2 and
 // ESC @ come back to it.
 constexpr uint32_t kDefaultLineSpacingDots = 30;
@@ -61,17 +63,31 @@ struct Preview {
     std::vector<std::string> notes;
 };
 
+// The printer a picture is drawn for.
+struct RenderOptions {
+    // The paper is at least this wide (the widest image widens it).
+    size_t minWidthDots = 0;
+    // The vertical motion unit (1/N inch) of ESC J and ESC 3 after ESC @ and
+    // GS P with y 0: a dot row on most 203 dpi printers, 1/360 inch on some.
+    uint32_t printerUnitsPerInch = kDotRowsPerInch;
+};
+
 // Lays out and draws every command. LF feeds the line spacing, and an
 // ESC * line printed by it is drawn from the line's top, 24 dots down
 // whatever the spacing (rows past the picture's end are left out); GS ( L
 // fn 50 feeds the height of the graphics it prints. False, with `error` set, only when the
 // picture would exceed kMaxPictureBytes.
 bool RenderPreview(const std::vector<Command>& commands, Preview* preview, std::string* error);
+// Vertical units (ESC J n, ESC 3 n) count n / y inch as GS P x y last set
+// them, rounded to whole dot rows.
+bool RenderPreview(const std::vector<Command>& commands, const RenderOptions& options, Preview* preview,
+                   std::string* error);
 
 // Dot rows of paper `command` takes in the picture. ESC 3 n, ESC 2 and
 // ESC @ set `*lineSpacing`, which starts at kDefaultLineSpacingDots; ESC d n
-// feeds by it. For a printer model that pays for paper row by row; the print
-// of stored graphics (GS ( L fn 50) counts no rows here.
+// feeds by it, ESC J n feeds n rows (a printer whose vertical unit is one
+// dot row, whatever GS P says). For a printer model that pays for paper row
+// by row; the print of stored graphics (GS ( L fn 50) counts no rows here.
 size_t PaperRows(const Command& command, uint32_t* lineSpacing);
 
 // Draws `text` (digits, capitals, space and a little punctuation; other
