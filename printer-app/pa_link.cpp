@@ -36,6 +36,8 @@ constexpr double kCancelGiveUpSeconds = 5.0;
 // status queries do not each wait for it.
 constexpr double kProbeSeconds = 1.0;
 constexpr double kQuietSeconds = 30.0;
+// One that has answered before is probably busy with another connection.
+constexpr double kBusySeconds = 5.0;
 // A job whose printer cannot be reached tries again this often.
 constexpr double kUnreachableRetrySeconds = 2.0;
 
@@ -79,6 +81,7 @@ pappl_preason_t ReasonsOf(const ZelpPrinterState& state) {
 struct Watch {
     std::mutex probing;      // one idle probe at a time
     double quietUntil = 0;   // no probe before this: the printer answered nothing
+    bool answered = false;   // it has answered a probe
     unsigned shown = 0;      // our reasons as last set
 };
 std::mutex g_watchLock;
@@ -387,13 +390,22 @@ bool StatusCallback(pappl_printer_t* printer) {
             state.unreachable = true;
             break;
         case Probe::kSilent: {
-            // Nothing is known but that it is there.
+            // Nothing is known but that it is there: a printer that takes
+            // one connection at a time is still busy with the last job's.
+            // What it said before stays shown.
+            {
+                std::lock_guard<std::mutex> hold(g_watchLock);
+                watch.quietUntil = Now() + (watch.answered ? kBusySeconds : kQuietSeconds);
+                watch.shown &= ~static_cast<unsigned>(PAPPL_PREASON_OFFLINE);
+            }
+            papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
+            return true;
+        }
+        case Probe::kAnswered: {
             std::lock_guard<std::mutex> hold(g_watchLock);
-            watch.quietUntil = Now() + kQuietSeconds;
+            watch.answered = true;
             break;
         }
-        case Probe::kAnswered:
-            break;
     }
     ShowState(printer, state);
     return true;

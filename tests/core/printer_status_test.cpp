@@ -5,6 +5,7 @@
 // taken from the core's tables.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,8 @@ std::vector<ReaderCase> ReaderCases() {
         {"unasked_answers", {}, {0x1A, 0x32}, "", "", true, 2},
     };
 }
+
+void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.name; }
 
 class StatusReaderTest : public ::testing::TestWithParam<ReaderCase> {};
 

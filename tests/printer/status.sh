@@ -28,15 +28,21 @@ command -v ipptool >/dev/null || fail "ipptool is missing (cups-ipp-utils)"
 recover=${ZELP_RECOVER_SECONDS:-3}
 
 # name | printer at start | what happens | reason while it waits | the fix | paper
-#   what happens: "-", or "unplug" (the connection dropped once printing has begun)
+#   what happens: "-"; "unplug" (the connection dropped once printing has
+#   begun); "cancel" (the job cancelled while it waits); "idle:COMMAND" (no
+#   job: the printer changes while idle, for the Printer Application, which
+#   asks idle printers)
 cases=(
   "paper-out-before|--paper-out|-|media-empty|paper load|whole"
   "paper-out-mid|--roll-mm 40 --near-end-mm 0|-|media-empty|paper load 5000|whole"
   "cover-open|--cover-open|-|cover-open|cover close|whole"
   "paper-near-end|--near-end|-|media-low|-|whole"
+  "cutter-error|--cutter-error|-|other|cutter fix|whole"
   "never-answers|--no-status|-|-|-|whole"
   "off-at-job-time|--power-off|-|offline|power on|whole"
   "unplugged|--speed 20|unplug|-|-|fragment"
+  "cancel-waiting|--paper-out|cancel|media-empty|-|none"
+  "idle-cover-open||idle:cover open|cover-open|cover close|none"
 )
 
 init_work "printer-$front"
@@ -119,6 +125,9 @@ if [ "$front" = cups ]; then
     case $1 in media-low | offline) echo "$1-report" ;; *) echo "$1-error" ;; esac
   }
   fe_job_message_attr=job-printer-state-message
+  fe_cancel() { cancel -h "$CUPS_HOST" "$1-$2" || fail "cancel $1-$2"; }
+  # CUPS hears of a printer only through a job's filter.
+  fe_words() { :; }
 else
   start_pa
   fe_add() { add_printer "$1" zelp80 "socket://127.0.0.1:$2"; }
@@ -126,6 +135,18 @@ else
   fe_submit() { submit_job "$1" "$WORK/receipt.png" image/png receipt; }
   fe_reason() { echo "$1"; }
   fe_job_message_attr=job-state-message
+  fe_cancel() { pa cancel -d "$1" -j "$2" >/dev/null 2>&1 || fail "cancel job $2 on $1"; }
+  # The printer's web page gives the reason in words.
+  fe_words() {
+    local words
+    case $2 in
+      media-empty) words="Out of paper" ;; media-low) words="Replace paper soon" ;; cover-open) words="Cover open" ;;
+      offline) words="Offline" ;; *) words="See printer" ;;
+    esac
+    curl -sf "http://localhost:$PA_PORT/$1/" >"$WORK/$1.html" || fail "$1: no web page"
+    grep -q "$words" "$WORK/$1.html" || fail "$1: the web page does not say \"$words\" ($(grep -o 'jobs\?[^<]*' "$WORK/$1.html" | head -n 1))"
+    printf '%s' "$words"
+  }
 fi
 reasons() { ipp_get "$(fe_uri "$1")" printer-state-reasons | attr printer-state-reasons; }
 has_reason() { [[ ,$(reasons "$1"), == *,$2,* ]]; }
@@ -138,14 +159,23 @@ job_is() { [ "$(job_attr "$1" "$2" job-state)" = "$3" ]; }
 for row in "${cases[@]}"; do
   IFS='|' read -r name flags happens shown fix paper <<<"$row"
   [[ -z ${ZELP_CASES:-} || " $ZELP_CASES " == *" $name "* ]] || continue
+  [[ $happens == idle:* && $front = cups ]] && continue
   # shellcheck disable=SC2086  # the printer's flags are words
   start_vprinter "$WORK/$name" $flags
   queue=vp-$name
   fe_add "$queue" "$VP_PORT"
-  t_submit=$(now)
-  fe_submit "$queue"
-  job=$JOB_ID
   report="$front $name:"
+  t_submit=$(now)
+  job=
+  if [[ $happens == idle:* ]]; then
+    # Asked while idle (at most every few seconds, when a client asks).
+    wait_until 30 lacks_reason "$queue" offline || fail "$name: the idle printer is not reached"
+    t_submit=$(now)
+    vp ${happens#idle:}
+  else
+    fe_submit "$queue"
+    job=$JOB_ID
+  fi
 
   t_change=$t_submit
   if [ "$happens" = unplug ]; then
@@ -161,10 +191,25 @@ for row in "${cases[@]}"; do
     keyword=$(fe_reason "$shown")
     wait_until 30 has_reason "$queue" "$keyword" || fail "$name: $keyword never reported (reasons: $(reasons "$queue"))"
     t_report=$(now)
-    state=$(job_attr "$queue" "$job" job-state)
-    message=$(job_attr "$queue" "$job" "$fe_job_message_attr")
-    report+=" $keyword after $(since "$t_change" "$t_report") s, job $state \"$message\";"
-    [ "$fix" = - ] || [[ $state == processing || $state == pending ]] || fail "$name: the job did not wait ($state)"
+    report+=" $keyword after $(since "$t_change" "$t_report") s"
+    words=$(fe_words "$queue" "$shown")
+    [ -z "$words" ] || report+=" (web page: \"$words\")"
+    if [ -n "$job" ]; then
+      state=$(job_attr "$queue" "$job" job-state)
+      message=$(job_attr "$queue" "$job" "$fe_job_message_attr")
+      report+=", job $state \"$message\""
+      [ "$fix" = - ] || [[ $state == processing || $state == pending ]] || fail "$name: the job did not wait ($state)"
+    fi
+    report+=";"
+    if [ "$happens" = cancel ]; then
+      # Cancelled while it waits: it ends at once, and nothing of it is
+      # printed once the paper is back.
+      t_cancel=$(now)
+      fe_cancel "$queue" "$job"
+      wait_until 30 job_is "$queue" "$job" canceled || fail "$name: the job is $(job_attr "$queue" "$job" job-state)"
+      report+=" cancelled: job canceled $(since "$t_cancel" "$(now)") s after the cancel;"
+      vp paper load
+    fi
     if [ "$fix" != - ]; then
       sleep "$recover"
       t_fix=$(now)
@@ -188,10 +233,11 @@ for row in "${cases[@]}"; do
       [ "$(vp_jobs)" = 1 ] || fail "$name: the receipt was sent again while the queue was stopped"
       wait_until 30 vp_idle || fail "$name: the printer did not finish what it had"
       dots_before=$(vp_counter dot_rows)
+      report+=" the printer printed $dots_before of $rows dot rows before the drop;"
       cupsenable -h "$CUPS_HOST" "$queue" || fail "cupsenable"
       wait_until 60 job_is "$queue" "$job" completed || fail "$name: the job did not complete after cupsenable"
       wait_until 30 test "$(vp_jobs)" = 2 || fail "$name: the resumed receipt did not reach the printer"
-      wait_until 60 vp_has "event=cut" || fail "$name: the resumed receipt was not cut"
+      wait_until 60 vp_has "event=cut " || fail "$name: the resumed receipt was not cut"
       dots=$(($(vp_counter dot_rows) - dots_before))
       # The resumed job first ends the raster block the drop cut short
       # (blank rows), then prints the receipt in full.
@@ -204,8 +250,10 @@ for row in "${cases[@]}"; do
       [[ $message == *"connection to the printer"* ]] || fail "$name: job-state-message \"$message\""
       sleep "$recover"
       [ "$(vp_jobs)" = 1 ] || fail "$name: the receipt was sent again"
+      wait_until 30 vp_idle || fail "$name: the printer did not finish what it had"
+      report+=" the printer printed $(vp_counter dot_rows) of $rows dot rows, not sent again;"
     fi
-  else
+  elif [ -n "$job" ] && [ "$happens" != cancel ]; then
     wait_until 60 job_is "$queue" "$job" completed ||
       fail "$name: job $job did not complete ($(job_attr "$queue" "$job" job-state))"
     report+=" job completed $(since "$t_submit" "$(now)") s after submission;"
@@ -213,13 +261,19 @@ for row in "${cases[@]}"; do
 
   # The paper: the receipt whole and once, as the filter's bytes draw it.
   if [ "$paper" = whole ]; then
-    wait_until 30 vp_has "event=cut" || fail "$name: no cut"
+    wait_until 30 vp_has "event=cut " || fail "$name: no cut"
     vp save
     cmp -s "$VP_DIR/paper.png" "$WORK/receipt-paper.png" ||
       fail "$name: the paper differs from the receipt (see $VP_DIR/paper.png)"
-    cuts=$(grep -c "event=cut" "$VP_DIR/log")
+    cuts=$(grep -c "event=cut " "$VP_DIR/log")
     [ "$cuts" = 1 ] || fail "$name: $cuts cuts"
     report+=" paper: the receipt whole, one cut at $(sed -n 's/.*event=cut .*length_mm=\([0-9.]*\).*/\1/p' "$VP_DIR/log") mm"
+  elif [ "$paper" = none ]; then
+    sleep 1
+    wait_until 30 vp_idle || fail "$name: the printer did not settle"
+    [ "$(vp_counter dot_rows)" = 0 ] && ! vp_has "event=cut " ||
+      fail "$name: the printer printed $(vp_counter dot_rows) dot rows"
+    report+=" paper: nothing printed"
   fi
   if [ "$name" = never-answers ]; then
     # Asked at the job's start, answered never: the job's bytes follow
