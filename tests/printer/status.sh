@@ -268,6 +268,8 @@ for row in "${cases[@]}"; do
     cuts=$(grep -c "event=cut " "$VP_DIR/log")
     [ "$cuts" = 1 ] || fail "$name: $cuts cuts"
     report+=" paper: the receipt whole, one cut at $(sed -n 's/.*event=cut .*length_mm=\([0-9.]*\).*/\1/p' "$VP_DIR/log") mm"
+    stopped=$(sed -n 's/.*event=online .*offline_s=\([0-9.]*\).*/\1/p' "$VP_DIR/log" | head -n 1)
+    [ -z "$stopped" ] || report+=" (the printer stood $stopped s)"
   elif [ "$paper" = none ]; then
     sleep 1
     wait_until 30 vp_idle || fail "$name: the printer did not settle"
