@@ -9,3 +9,20 @@ function(zelp_require_targets suite)
     endif()
   endforeach()
 endfunction()
+
+# The path by which a test program starts one of our programs as a child.
+# Natively the program itself; in a cross build a script that starts it
+# under the emulator (qemu-user), since the kernel cannot run it directly.
+#   zelp_runnable_path(VAR TARGET)
+function(zelp_runnable_path var target)
+  if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+    list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " emulator)
+    set(script ${CMAKE_BINARY_DIR}/run/${target})
+    file(GENERATE OUTPUT ${script}
+         CONTENT "#!/bin/sh\nexec ${emulator} $<TARGET_FILE:${target}> \"$@\"\n"
+         FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    set(${var} ${script} PARENT_SCOPE)
+  else()
+    set(${var} $<TARGET_FILE:${target}> PARENT_SCOPE)
+  endif()
+endfunction()

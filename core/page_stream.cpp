@@ -36,15 +36,16 @@ StreamPage::StreamPage(const cups_page_header2_t& header, const ZELP_Init_Settin
 // their colour bytes, whole pixels only.
 const unsigned char* StreamPage::ImageRow(const unsigned char* line) {
     if (bits_ == 32) {
-        const uint64_t pixels = std::min<uint64_t>(width_, header_.cupsBytesPerLine / 4);
-        for (uint64_t x = 0; x < pixels; ++x) memcpy(&imageRow_[3 * x], line + 4 * x, 3);
+        // Fewer than the row holds, and the row exists: the count fits.
+        const size_t pixels = static_cast<size_t>(std::min<uint64_t>(width_, header_.cupsBytesPerLine / 4));
+        for (size_t x = 0; x < pixels; ++x) memcpy(&imageRow_[3 * x], line + 4 * x, 3);
         return imageRow_.data();
     }
     // A line that holds every pixel is read where it is (1-bit rows are
     // copied whole, padding too).
     const uint64_t pixelBytes = (uint64_t{depth_} * width_ + 7) / 8;
     if (bits_ == 1 ? imageBytes_ == imageRow_.size() : header_.cupsBytesPerLine >= pixelBytes) return line;
-    memcpy(imageRow_.data(), line, imageBytes_);
+    memcpy(imageRow_.data(), line, static_cast<size_t>(imageBytes_));  // at most the row
     return imageRow_.data();
 }
 

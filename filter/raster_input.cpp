@@ -90,7 +90,7 @@ uint32_t RasterInput::ReadLines(unsigned char* dest, uint32_t bytesPerLine, uint
 }
 
 void RasterInput::Skip(uint64_t bytes) {
-    std::vector<unsigned char> scratch(std::min(bytes, kSkipChunkBytes));
+    std::vector<unsigned char> scratch(static_cast<size_t>(std::min(bytes, kSkipChunkBytes)));
     while (bytes > 0) {
         const unsigned chunk = static_cast<unsigned>(std::min<uint64_t>(bytes, scratch.size()));
         if (cupsRasterReadPixels(ras_, scratch.data(), chunk) == 0) {

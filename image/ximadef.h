@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "ximage.h"
 
@@ -15,6 +17,14 @@ namespace cximage_detail {
 // True when bits x width x height / 256 is over CXIMAGE_MAX_MEMORY; a product
 // that does not even fit in 64 bits is over it too.
 bool ExceedsMemoryLimit(uint64_t bits, uint64_t width, uint64_t height);
+
+// True when a byte count fits in size_t. A 32-bit system cannot address a
+// block of 4 GiB or more: such a block is refused, as an allocation that
+// fails is, where a 64-bit system would ask for it. Buffers that exist have
+// sizes that fit, and so has every part of them.
+inline bool FitsInSize(uint64_t bytes) {
+    return bytes <= std::numeric_limits<size_t>::max();
+}
 
 // Grey level of a colour; the weights add up to 1024, so equal bytes stay put.
 inline uint8_t Luminance(uint8_t blue, uint8_t green, uint8_t red) {

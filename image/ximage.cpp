@@ -19,13 +19,14 @@ namespace {
 constexpr uint64_t kHugePageBytes = uint64_t{2} << 20;
 
 void* AllocateZeroedBlock(uint64_t bytes) {
-    void* block = std::calloc(1, bytes);
+    if (!cximage_detail::FitsInSize(bytes)) return nullptr;
+    void* block = std::calloc(1, static_cast<size_t>(bytes));
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     if (block != nullptr && bytes >= 2 * kHugePageBytes) {
         // The whole huge pages inside the block.
         const uint64_t lead = (kHugePageBytes - reinterpret_cast<uintptr_t>(block) % kHugePageBytes) % kHugePageBytes;
         const uint64_t span = (bytes - lead) / kHugePageBytes * kHugePageBytes;
-        if (span > 0) madvise(static_cast<uint8_t*>(block) + lead, span, MADV_HUGEPAGE);
+        if (span > 0) madvise(static_cast<uint8_t*>(block) + lead, static_cast<size_t>(span), MADV_HUGEPAGE);
     }
 #endif
     return block;
@@ -168,7 +169,7 @@ bool CxImage::CreateFromArray(const uint8_t* array, uint64_t width, uint64_t hei
         const uint64_t row = flip ? height - 1 - y : y;
         uint8_t* target = GetBits(row);
         if (bitsPerPixel != 32) {
-            std::memcpy(target, source, rowBytes);
+            std::memcpy(target, source, static_cast<size_t>(rowBytes));
             continue;
         }
         // The alpha byte goes to the same row as its colour.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ximadef.h"
 #include "ximage.h"
 
 namespace {
@@ -20,9 +21,10 @@ void CxImage::AlphaCreate() {
         return;
     }
     const uint64_t bytes = PlaneBytes(bitmapHeader);
-    alphaPlane = static_cast<uint8_t*>(std::malloc(bytes));
+    if (!cximage_detail::FitsInSize(bytes)) return;
+    alphaPlane = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(bytes)));
     if (alphaPlane != nullptr) {
-        std::memset(alphaPlane, 255, bytes);
+        std::memset(alphaPlane, 255, static_cast<size_t>(bytes));
     }
 }
 
@@ -33,7 +35,7 @@ void CxImage::AlphaDelete() {
 
 void CxImage::AlphaClear() {
     if (alphaPlane != nullptr) {
-        std::memset(alphaPlane, 0, PlaneBytes(bitmapHeader));
+        std::memset(alphaPlane, 0, static_cast<size_t>(PlaneBytes(bitmapHeader)));
     }
 }
 
@@ -62,7 +64,8 @@ bool CxImage::AlphaCopy(const CxImage& source) {
         source.bitmapHeader.height != bitmapHeader.height) {
         return false;
     }
-    const uint64_t bytes = PlaneBytes(bitmapHeader);
+    // The source's plane exists, so its size fits.
+    const size_t bytes = static_cast<size_t>(PlaneBytes(bitmapHeader));
     if (alphaPlane == nullptr) {
         alphaPlane = static_cast<uint8_t*>(std::malloc(bytes));
         if (alphaPlane == nullptr) {

@@ -93,7 +93,8 @@ void CxImage::SetPalette(const tagRGBQUAD* entries, uint64_t count) {
     // Header fields are packed: take values, never references, to them.
     const uint64_t colors = bitmapHeader.colorsUsed;
     const uint64_t copied = std::min(count, colors);
-    std::memcpy(palette, entries, copied * sizeof(tagRGBQUAD));
+    // At most 256 entries.
+    std::memcpy(palette, entries, static_cast<size_t>(copied) * sizeof(tagRGBQUAD));
     imageInfo.nearestMemoValid = 0;
 }
 

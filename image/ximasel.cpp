@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ximadef.h"
 #include "ximage.h"
 
 namespace {
@@ -20,10 +21,11 @@ bool CxImage::SelectionCreate() {
     }
     const uint64_t bytes = MaskBytes(bitmapHeader);
     if (selectionMask == nullptr) {
-        selectionMask = static_cast<uint8_t*>(std::calloc(1, bytes));
+        if (!cximage_detail::FitsInSize(bytes)) return false;
+        selectionMask = static_cast<uint8_t*>(std::calloc(1, static_cast<size_t>(bytes)));
         return selectionMask != nullptr;
     }
-    std::memset(selectionMask, 0, bytes);
+    std::memset(selectionMask, 0, static_cast<size_t>(bytes));
     return true;
 }
 
@@ -43,7 +45,8 @@ bool CxImage::SelectionCopy(const CxImage& source) {
         source.bitmapHeader.height != bitmapHeader.height) {
         return false;
     }
-    const uint64_t bytes = MaskBytes(bitmapHeader);
+    // The source's mask exists, so its size fits.
+    const size_t bytes = static_cast<size_t>(MaskBytes(bitmapHeader));
     if (selectionMask == nullptr) {
         selectionMask = static_cast<uint8_t*>(std::malloc(bytes));
         if (selectionMask == nullptr) {

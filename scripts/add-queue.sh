@@ -8,12 +8,15 @@
 #
 # DEVICE-URI as `lpinfo -v` shows it (usb://...), or socket://HOST[:PORT]
 # for a network printer. MODEL names the model's PPD file as installed,
-# without .ppd (`lpinfo -m | grep zelp/` lists them: zelp80, zelp58,
+# without .ppd (`lpinfo -m | grep zelp` lists them: zelp80, zelp58,
 # zelp8064, ...); a bare number N stands for zelpN (80, 58, 8064); zelp80
 # when left out.
 # Runs lpadmin against the scheduler that CUPS_SERVER or client.conf names
 # (the local one unless set); needs the rights lpadmin needs (root, or a
-# member of the lpadmin group).
+# member of the lpadmin group). The PPD is the one that scheduler lists for
+# the model (lpinfo -m): lsb/usr/zelp/zelp80.ppd from the Debian package,
+# zelp/zelp80.ppd from CUPS's own model folder; when both are there, the
+# one in CUPS's own folder.
 #
 # What it sets, beyond the PPD:
 # - Queue defaults for CUPS's own text and picture filters, which read these
@@ -36,7 +39,7 @@ set -euo pipefail
 defaults=(cpi-default=17 lpi-default=8 ppi-default=203)
 
 usage() {
-  echo "usage: $0 QUEUE DEVICE-URI [MODEL]   (MODEL: zelp80, zelp58, ... as 'lpinfo -m | grep zelp/' lists them)" >&2
+  echo "usage: $0 QUEUE DEVICE-URI [MODEL]   (MODEL: zelp80, zelp58, ... as 'lpinfo -m | grep zelp' lists them)" >&2
   echo "       $0 --options" >&2
   exit 2
 }
@@ -59,7 +62,23 @@ case $uri in
   socket://*) uri="$uri/?snmp=false" ;;
 esac
 
+# The scheduler's name for the model's PPD: where it is installed decides.
+if ! models=$(lpinfo -m 2>&1); then
+  echo "$0: lpinfo -m failed: $models" >&2
+  exit 1
+fi
+ppds=$(awk -v file="$model.ppd" '$1 == file || substr($1, length($1) - length(file)) == "/" file { print $1 }' <<<"$models")
+if [ -z "$ppds" ]; then
+  echo "$0: CUPS lists no $model.ppd (lpinfo -m): install the driver first" >&2
+  exit 1
+fi
+ppd=$(grep -v '^lsb/' <<<"$ppds" | head -n 1 || true)
+[ -n "$ppd" ] || ppd=$(head -n 1 <<<"$ppds")
+if [ "$(grep -c '' <<<"$ppds")" -gt 1 ]; then
+  echo "$0: CUPS lists $model.ppd more than once ($(echo $ppds)); using $ppd" >&2
+fi
+
 opts=()
 for d in "${defaults[@]}"; do opts+=(-o "$d"); done
-lpadmin -p "$queue" -E -v "$uri" -m "zelp/$model.ppd" -o printer-error-policy=stop-printer "${opts[@]}"
-echo "queue $queue: $uri, zelp/$model.ppd, printer-error-policy=stop-printer, ${defaults[*]}"
+lpadmin -p "$queue" -E -v "$uri" -m "$ppd" -o printer-error-policy=stop-printer "${opts[@]}"
+echo "queue $queue: $uri, $ppd, printer-error-policy=stop-printer, ${defaults[*]}"

@@ -4,11 +4,29 @@
 # Sets the machine up and runs every test: the optimised build and the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, each through CTest,
 # then the ThreadSanitizer build of the Printer Application and the core.
-# cppcheck and clang-tidy look over our code first. Under CI (CI=true)
-# warnings are errors.
+# cppcheck and clang-tidy look over our code first. Then the cross builds
+# for arm64 and armhf, whose unit, filter and robust tests run under
+# qemu-user and whose filter must write the native one's bytes, and the
+# Debian packages: built, checked by lintian, installed in a scratch root,
+# printed through and purged. Under CI (CI=true) warnings are errors.
+# Each step's time is printed at its end, and all of them at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+times=()
+step_started=0
+step_name=""
+step() {
+  local now
+  now=$(date +%s)
+  [ -z "$step_name" ] || times+=("$(printf '%5d s  %s' $((now - step_started)) "$step_name")")
+  [ -z "$step_name" ] || echo "=== ${step_name}: $((now - step_started)) s"
+  step_name=$1
+  step_started=$now
+  [ -z "$step_name" ] || echo "=== $step_name"
+}
+
+step "packages for the tests"
 scripts/install-deps.sh test
 
 if [ "${CI:-}" = "true" ]; then
@@ -19,21 +37,50 @@ fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in "${presets[@]}"; do
-  echo "=== ${preset}: configure"
+  step "${preset}: configure"
   cmake --preset "$preset"
   if [ "$preset" = "${presets[0]}" ]; then
-    echo "=== static analysis"
+    step "static analysis"
     scripts/static-analysis.sh "build/${preset}"
   fi
-  echo "=== ${preset}: build"
+  step "${preset}: build"
   cmake --build --preset "$preset" -j"$jobs"
-  echo "=== ${preset}: tests"
+  step "${preset}: tests"
   ctest --preset "$preset" -j"$jobs"
 done
 
 # ThreadSanitizer over the Printer Application and the page core: the tests
 # that print on several printers, or run several jobs, at once.
-echo "=== tsan: configure, build, tests"
+step "tsan: configure"
 cmake --preset tsan
+step "tsan: build"
 cmake --build --preset tsan -j"$jobs"
+step "tsan: tests"
 ctest --preset tsan -j"$jobs"
+
+native=build/${presets[0]}
+
+# ARM: Debian's cross compilers, the programs run under qemu-user.
+step "cross: packages for arm64 and armhf"
+scripts/install-deps.sh cross
+for arch in arm64 armhf; do
+  step "cross-${arch}: configure and build"
+  cmake --preset "cross-${arch}"
+  cmake --build --preset "cross-${arch}" -j"$jobs"
+  step "cross-${arch}: unit, filter and robust tests under qemu-user"
+  ctest --preset "cross-${arch}" -j"$jobs"
+  step "cross-${arch}: the filter's bytes against the native one's"
+  tests/cross/same_bytes.sh "$native" "build/cross-${arch}"
+done
+
+# The Debian packages of this machine.
+step "packages: build and lintian"
+scripts/build-packages.sh --nocheck
+step "packages: install, print and purge in a scratch root"
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+"${as_root[@]}" tests/package/scratch_root.sh out/packages "$native"
+step ""
+
+echo "=== times"
+printf '%s\n' "${times[@]}"

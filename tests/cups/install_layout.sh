@@ -3,16 +3,16 @@
 # SPDX-License-Identifier: Apache-2.0
 # cmake --install --strip into a scratch DESTDIR, with a prefix that exists
 # nowhere, as README.md says: the filter must land in CUPS's filter folder
-# with mode 0755 and without debug information, the PPDs under CUPS's model
-# folder, nothing may be written outside DESTDIR, and README.md must name
+# with mode 0755 and without debug information, the PPDs in the configured
+# PPD folder, nothing may be written outside DESTDIR, and README.md must name
 # every file installed.
-#   install_layout.sh CMAKE BUILD_DIR CUPS_SERVERBIN CUPS_DATADIR PPD_DIR README
-# CUPS_SERVERBIN and CUPS_DATADIR as configured: absolute, or relative to
+#   install_layout.sh CMAKE BUILD_DIR CUPS_SERVERBIN PPD_INSTALL_DIR PPD_DIR README
+# CUPS_SERVERBIN and PPD_INSTALL_DIR as configured: absolute, or relative to
 # the install prefix.
 set -euo pipefail
 
-[ "$#" -eq 6 ] || { echo "usage: $0 CMAKE BUILD_DIR CUPS_SERVERBIN CUPS_DATADIR PPD_DIR README" >&2; exit 2; }
-cmake=$1 build=$2 serverbin=$3 datadir=$4 ppd_dir=$5 readme=$6
+[ "$#" -eq 6 ] || { echo "usage: $0 CMAKE BUILD_DIR CUPS_SERVERBIN PPD_INSTALL_DIR PPD_DIR README" >&2; exit 2; }
+cmake=$1 build=$2 serverbin=$3 ppd_install=$4 ppd_dir=$5 readme=$6
 
 fail() {
   echo "FAIL: $*" >&2
@@ -59,7 +59,7 @@ for program in raster_to_ZELP image_to_ZELP; do
   echo "ok: ${filter#"$dest"} (mode $mode)"
 done
 
-models=$(staged "$datadir")/model
+models=$(staged "$ppd_install")
 shopt -s nullglob
 built=("$ppd_dir"/*.ppd)
 [ "${#built[@]}" -eq "$(grep -c . "$ppd_dir/models.tsv")" ] ||

@@ -83,6 +83,31 @@ TEST(ImageCreate, RefusedSizesLeaveTheHeaderAlone) {
     }
 }
 
+// Sizes within the memory limit that a 32-bit system cannot address: the
+// block is refused as an allocation that fails, and a companion plane of
+// 4 GiB or more is not made (cut to 32 bits, its size would leave the
+// plane smaller than the pixels that index it).
+TEST(ImageCreate, SizesPast32BitsAreRefusedOnA32BitSystem) {
+    if (sizeof(size_t) > 4) GTEST_SKIP() << "a 64-bit system addresses these sizes";
+    // 24 bits, 40000 x 40000: 4.8 GB.
+    ASSERT_FALSE(cximage_detail::ExceedsMemoryLimit(24, 40000, 40000));
+    CxImage big(0);
+    EXPECT_EQ(big.Create(40000, 40000, 24, 0), nullptr);
+    EXPECT_STREQ(big.GetLastError(), "CxImage::Create can't allocate memory");
+    EXPECT_FALSE(big.IsValid());
+
+    // 1 bit, 70000 x 70000: a block of 612 MB, but 4.9 G pixels of one
+    // byte each in the alpha plane and the selection.
+    CxImage wide(70000, 70000, 1);
+    ASSERT_TRUE(wide.IsValid());
+    wide.AlphaCreate();
+    EXPECT_FALSE(wide.AlphaIsValid());
+    EXPECT_FALSE(wide.SelectionCreate());
+    EXPECT_FALSE(wide.SelectionIsValid());
+    wide.AlphaSet(69999, 69999, 7);
+    EXPECT_EQ(wide.AlphaGet(69999, 69999), 0);
+}
+
 TEST(ImageCreate, ZeroSizeIsRefusedAndTextsOverwriteOnlyTheirLength) {
     CxImage image(0);
     EXPECT_EQ(image.Create(0, 10, 8, 0), nullptr);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace zelp {
@@ -35,7 +36,8 @@ uint64_t NaturalBytesPerLine(uint32_t width, uint32_t bitsPerPixel) {
 
 void ConvertRow(const Picture& picture, int y, uint32_t bitsPerPixel, uint8_t* out) {
     const int w = picture.width;
-    std::memset(out, 0, NaturalBytesPerLine(uint32_t(w), bitsPerPixel));
+    // `out` holds this many bytes, so the count fits.
+    std::memset(out, 0, size_t(NaturalBytesPerLine(uint32_t(w), bitsPerPixel)));
     for (int x = 0; x < w; ++x) {
         const uint8_t grey = picture.Grey(x, y);
         switch (bitsPerPixel) {
@@ -84,7 +86,9 @@ bool BuildPage(const Picture& picture, const PageOptions& options, RasterPage* p
                                   options.bitsPerPixel, options.copies);
     page->header.cupsBytesPerLine = unsigned(bpl);
     page->data.assign(size_t(bpl) * size_t(picture.height), 0);
-    std::vector<uint8_t> row(natural);
+    // A 32-bit system cannot hold a row of 4 GiB or more.
+    if (natural > std::numeric_limits<size_t>::max()) return Fail(error, "a row of the page would not fit in memory");
+    std::vector<uint8_t> row(static_cast<size_t>(natural));
     const size_t keep = size_t(std::min(natural, bpl));
     for (int y = 0; y < picture.height && keep > 0; ++y) {
         ConvertRow(picture, y, options.bitsPerPixel, row.data());

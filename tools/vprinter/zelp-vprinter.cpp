@@ -182,9 +182,10 @@ int main(int argc, char** argv) {
     server.port = static_cast<int>(port);
     server.rcvbuf = static_cast<int>(rcvbuf);
     server.baud = static_cast<uint32_t>(baud);
-    config.bufferBytes = buffer;
+    // Both within the ranges read above (at most 2^24 and 65535 x 8).
+    config.bufferBytes = static_cast<size_t>(buffer);
     config.speedMmPerSecond = static_cast<double>(speed);
-    config.widthDots = width;
+    config.widthDots = static_cast<size_t>(width);
     config.rollMm = roll;
     config.nearEndMm = nearEndMm;
 
