@@ -340,11 +340,15 @@ void JobLink::Report() {
     // The job waits while the printer cannot print; its message says why.
     const bool waiting = !state.CanPrint() && !papplJobIsCanceled(job_);
     if (waiting) {
-        const std::string words = ZelpConditionWords(state);
-        papplJobSetMessage(job_, "Waiting for the printer: %s.", words.c_str());
+        // Set only when it changes: PAPPL 1.3.1 frees the old message while
+        // its clients may be reading it.
+        const std::string message = "Waiting for the printer: " + ZelpConditionWords(state) + ".";
+        if (message != message_) papplJobSetMessage(job_, "%s", message.c_str());
+        message_ = message;
         if (!waiting_) papplJobSetReasons(job_, PAPPL_JREASON_PRINTER_STOPPED, PAPPL_JREASON_NONE);
     } else if (waiting_) {
         papplJobSetMessage(job_, "Printing.");
+        message_.clear();
         papplJobSetReasons(job_, PAPPL_JREASON_NONE, PAPPL_JREASON_PRINTER_STOPPED);
     }
     waiting_ = waiting;

@@ -70,6 +70,7 @@ private:
     bool reported_ = false;
     ZelpPrinterState shown_;
     bool waiting_ = false;
+    std::string message_;  // the job's message as last set while it waits
 };
 
 // pappl_pr_status_cb_t: asks an idle network printer for its state over a
