@@ -285,6 +285,11 @@ ZelpPacedSink::ZelpPacedSink(const ZelpPace& pace, ZelpByteSink inner, const Zel
     pieceSeconds_ = pace.leadSeconds / 8;
 }
 
+const char* ZelpPacedSink::FailureThrough(void* context) {
+    const ZelpByteSink& inner = static_cast<ZelpPacedSink*>(context)->inner_;
+    return inner.failure != nullptr ? inner.failure(inner.context) : nullptr;
+}
+
 bool ZelpPacedSink::WriteThrough(void* context, const unsigned char* bytes, size_t count) {
     return static_cast<ZelpPacedSink*>(context)->Write(bytes, count);
 }

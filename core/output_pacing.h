@@ -84,7 +84,7 @@ public:
     ZelpPacedSink(const ZelpPace& pace, ZelpByteSink inner, const ZelpClock& clock = ZelpSystemClock());
 
     // The sink to hand to the job: writes through this object.
-    ZelpByteSink Sink() { return ZelpByteSink{this, WriteThrough}; }
+    ZelpByteSink Sink() { return ZelpByteSink{this, WriteThrough, FailureThrough}; }
     bool Write(const unsigned char* bytes, size_t count);
 
 private:
@@ -93,6 +93,8 @@ private:
         double printedAt;  // when the model's head is through it
     };
     static bool WriteThrough(void* context, const unsigned char* bytes, size_t count);
+    // What the sink it writes to says of a failed write.
+    static const char* FailureThrough(void* context);
     // When a piece of `bytes` and `seconds` of printing may go, at the
     // earliest.
     double DueAt(size_t bytes, double seconds, double now);

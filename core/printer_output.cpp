@@ -8,8 +8,13 @@
 
 void ZelpOutput::Put(const unsigned char* bytes, size_t count) {
     if (failed_ || count == 0) return;
-    buffer_.insert(buffer_.end(), bytes, bytes + count);
     if (buffer_.size() >= kDeliverBytes) Deliver();
+    PutMore(bytes, count);
+}
+
+void ZelpOutput::PutMore(const unsigned char* bytes, size_t count) {
+    if (failed_ || count == 0) return;
+    buffer_.insert(buffer_.end(), bytes, bytes + count);
 }
 
 bool ZelpOutput::Deliver() {
@@ -21,9 +26,14 @@ bool ZelpOutput::Deliver() {
         failed_ = true;
         // The GNU strerror_r: jobs may fail in several threads at once.
         char text[256] = {};
+        const char* words = sink_.failure != nullptr ? sink_.failure(sink_.context) : nullptr;
         const char* reason = error != 0 ? strerror_r(error, text, sizeof text) : "the printer took no more";
         char line[512];
-        snprintf(line, sizeof line, "ERROR: Unable to write print data: %s\n", reason);
+        if (words != nullptr) {
+            snprintf(line, sizeof line, "ERROR: %s\n", words);
+        } else {
+            snprintf(line, sizeof line, "ERROR: Unable to write print data: %s\n", reason);
+        }
         Message(line);
     }
     buffer_.clear();

@@ -247,7 +247,7 @@ void PageBands::Feed(uint64_t rows) {
         const uint64_t n = std::min(rows, kMaxFeedUnits);
         out_.Put(kFeedUnits, sizeof kFeedUnits);
         const unsigned char units = static_cast<unsigned char>(n);
-        out_.Put(&units, 1);
+        out_.PutMore(&units, 1);
         rows -= n;
     }
 }
@@ -285,10 +285,10 @@ void PageBands::EmitBand() {
     header[6] = static_cast<unsigned char>(bandRows_);
     out_.Put(header, sizeof header);
     if (width == lDelta_) {
-        out_.Put(band_.data(), static_cast<size_t>(bandRows_ * lDelta_));
+        out_.PutMore(band_.data(), static_cast<size_t>(bandRows_ * lDelta_));
     } else {
         for (int row = 0; row < bandRows_; ++row) {
-            out_.Put(&band_[static_cast<size_t>(row * lDelta_)], static_cast<size_t>(width));
+            out_.PutMore(&band_[static_cast<size_t>(row * lDelta_)], static_cast<size_t>(width));
         }
     }
     bandRows_ = 0;

@@ -24,10 +24,13 @@
 #include "zelp_settings.h"
 
 // Where the printer bytes go: `write` takes all `count` bytes, or returns
-// false with errno set. After a failure the job writes nothing more.
+// false with errno set. After a failure the job writes nothing more. Each
+// write ends where a command ends. `failure`, when given, may say in words
+// what went wrong for the "ERROR: " line (null: the system's error text).
 struct ZelpByteSink {
     void* context;
     bool (*write)(void* context, const unsigned char* bytes, size_t count);
+    const char* (*failure)(void* context) = nullptr;
 };
 
 // Asked where a job may stop (before a page, after a page, at job end);

@@ -197,6 +197,13 @@ inline constexpr ZelpChoice kSpeed[] = {
     {5, "fastest", 0, "Fastest (speed level 9)"},
 };
 
+// 0 sends exactly what a printer that is never asked gets; 1 asks only
+// where the link carries answers, and changes nothing elsewhere.
+inline constexpr ZelpChoice kReadStatus[] = {
+    {0, "off", 0, "Never ask the printer"},
+    {1, "on", 0, "Read paper out, cover open and errors from the printer"},
+};
+
 inline constexpr ZelpChoice kImageCommand[] = {
     {0, "raster", 0, "GS v 0 raster (most printers)"},
     {1, "bit-image", 0, "ESC * bit image, 24-dot columns (older printers)"},
@@ -300,6 +307,9 @@ inline constexpr ZelpOption kOptions[] = {
      nullptr, ZELP_CHOICES(kPacing), nullptr, 1, {}, 0},
     {"PaceSpeed", &S::PaceSpeed, "zelp-pacing-speed", R::kVendor, "Printer Speed for Pacing",
      "Quality/Print Quality", 51, K::kInteger, "mm/s", ZELP_CHOICES(kPaceSpeed), "%d mm/s", 0, {}, 0},
+    // Sends nothing of the framing: the front ends' printer links ask.
+    {"ReadStatus", &S::ReadStatus, "zelp-read-status", R::kVendor, "Printer Status", "Status/Printer Status", 52,
+     K::kKeyword, nullptr, ZELP_CHOICES(kReadStatus), nullptr, 1, {}, 0},
 };
 
 #undef ZELP_CHOICES

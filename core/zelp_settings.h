@@ -43,6 +43,7 @@ struct ZELP_Init_Setting {
     int32_t Transfer;         // 1: blank rows as paper feeds, images cut to their ink; any other value every row whole
     int32_t Pacing;           // 1: output paced to the printer (output_pacing.h); any other value as fast as it goes
     int32_t PaceSpeed;        // the printer's speed for pacing, a choice of the option; 0: the model's
+    int32_t ReadStatus;       // 1: the printer's status is read where the link carries its answers
 };
 
 // Width and height texts of a PageSize keyword hold at most this many bytes,

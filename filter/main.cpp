@@ -18,6 +18,7 @@
 #include "debug.h"
 #include "output_pacing.h"
 #include "page_loop.h"
+#include "status_link.h"
 #include "zelp_cancel.h"
 #include "zelp_job.h"
 #include "zelp_settings.h"
@@ -90,14 +91,24 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     RegCancelSig();
+    // The printer's status is read only where the backend passes its
+    // answers back; everywhere else the bytes are those of a printer never
+    // asked.
+    StatusLink link;
+    const bool listening = settings.ReadStatus == 1 && link.Open(settings.modelNumber);
+    const ZelpByteSink device = listening ? link.Sink() : ZelpByteSink{nullptr, writeToStdout, nullptr};
     // The scheduler names the printer: the job keeps to its pace.
     std::unique_ptr<ZelpPacedSink> pacing;
-    const ZelpByteSink printer = ZelpPaceSink(settings, getenv("DEVICE_URI"), {nullptr, writeToStdout}, &pacing);
+    const ZelpByteSink printer = ZelpPaceSink(settings, getenv("DEVICE_URI"), device, &pacing);
     // Paced, the filter reads no faster than the printer prints: a larger
     // pipe lets the filter before it render the next page meanwhile.
     if (pacing != nullptr) fcntl(fd, F_SETPIPE_SZ, kReadAheadBytes);
     const ZelpJobIo io{printer, {nullptr, canceledBySignal}, {nullptr, messageToStderr}, {}};
-    const ZelpJobOutcome outcome = PrintRasterJob(fd, settings, io);
+    ZelpJobOutcome outcome = PrintRasterJob(fd, settings, io);
+    if (listening && !outcome.printerFailed) {
+        link.Finish();
+        outcome.printerFailed = link.LostConnection();
+    }
     signal(SIGTERM, SIG_IGN);
 
     if (fd != 0) close(fd);

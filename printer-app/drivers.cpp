@@ -11,6 +11,7 @@
 
 #include "ipp_options.h"
 #include "pa_actions.h"
+#include "pa_link.h"
 #include "pa_raster.h"
 
 namespace zelp::pa {
@@ -123,6 +124,7 @@ bool DriverCallback(pappl_system_t* /*system*/, const char* driverName, const ch
     data->extension = const_cast<Model*>(model);
     SetRasterCallbacks(data);
     SetActionCallbacks(data);
+    data->status_cb = StatusCallback;
 
     snprintf(data->make_and_model, sizeof data->make_and_model, "%s", model->name);
     data->format = kPrinterFormat;

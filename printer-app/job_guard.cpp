@@ -37,6 +37,8 @@
 #include <mutex>
 #include <shared_mutex>
 
+#include "pa_link.h"
+
 namespace {
 
 using ProcessFn = void* (*)(pappl_job_t*);
@@ -171,7 +173,10 @@ extern "C" void* _papplJobProcess(pappl_job_t* job) {
         StartNext(system, printer);
         return nullptr;
     }
-    process(job);  // prints, then closes the device and marks the job done
+    // A printer that cannot be reached keeps the job pending, with a
+    // reason; a job cancelled meanwhile is over already.
+    zelp::pa::WaitForPrinter(job);
+    if (papplJobGetState(job) == IPP_JSTATE_PENDING) process(job);  // prints, closes the device, marks the job done
     Release(printer);
     StartNext(system, printer);
     return nullptr;
@@ -199,6 +204,13 @@ extern "C" void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* j
         }
         --slot.streamsWaiting;
         if (!canceled) slot.holder = job;
+    }
+    if (!canceled) {
+        // A printer that cannot be reached keeps the stream waiting, with a
+        // reason, as it does a spooled job.
+        zelp::pa::WaitForPrinter(job);
+        canceled = papplJobIsCanceled(job);
+        if (canceled) Release(printer);
     }
     if (canceled) {
         // PAPPL would take a cancelled job up again and finish it a second

@@ -8,12 +8,14 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include <jpeglib.h>
 
 #include "draw.h"
 #include "drivers.h"
+#include "pa_link.h"
 #include "pa_raster.h"
 #include "picture.h"
 #include "zelp_commands.h"
@@ -176,27 +178,39 @@ const char* TestPage(pappl_printer_t* printer, char* buffer, size_t size) {
 }
 
 // Documents in the printer's own language go out unchanged.
-bool CopyRaw(pappl_job_t* job, pappl_device_t* device);
+bool CopyRaw(pappl_job_t* job, pappl_device_t* device, bool readStatus);
 
-bool PrintRaw(pappl_job_t* job, pappl_pr_options_t* /*options*/, pappl_device_t* device) {
-    return PrintSpooled(job, device, CopyRaw);
+bool PrintRaw(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+    const Model* model = ModelOfPrinter(papplJobGetPrinter(job));
+    if (model == nullptr) return false;
+    ZELP_Init_Setting settings{};
+    ResolveJobSettings(job, options, *model, &settings);
+    return PrintSpooled(job, device, [&settings](pappl_job_t* j, pappl_device_t* d) {
+        return CopyRaw(j, d, settings.ReadStatus == 1);
+    });
 }
 
-bool CopyRaw(pappl_job_t* job, pappl_device_t* device) {
+bool CopyRaw(pappl_job_t* job, pappl_device_t* device, bool readStatus) {
     const int fd = open(papplJobGetFilename(job), O_RDONLY);
     if (fd < 0) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Cannot open the document.");
         return false;
     }
     papplJobSetImpressions(job, 1);
+    // The document's bytes stay as they are: the printer is asked only
+    // before them, and the job ends once it has taken them.
+    const std::unique_ptr<JobLink> link = JobLink::Open(job, device, readStatus, false);
     char buffer[65536];
     ssize_t got;
     bool ok = true;
     while (ok && (got = read(fd, buffer, sizeof buffer)) > 0) {
-        ok = papplDeviceWrite(device, buffer, static_cast<size_t>(got)) >= 0;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
+        ok = link != nullptr ? link->Write(bytes, static_cast<size_t>(got))
+                             : papplDeviceWrite(device, buffer, static_cast<size_t>(got)) >= 0;
     }
     close(fd);
     papplDeviceFlush(device);
+    if (ok && link != nullptr) ok = link->Finish();
     if (!ok) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Writing to the printer failed.");
         return false;

@@ -15,6 +15,7 @@
 #include "job_guard.h"
 #include "ipp_options.h"
 #include "output_pacing.h"
+#include "pa_link.h"
 #include "zelp_job.h"
 #include "zelp_options.h"
 
@@ -44,6 +45,9 @@ struct RasterJob {
     cups_page_header2_t header{};
     std::vector<unsigned char> held;
     bool holding = false;
+    // The printer's connection when its status is read; the device's
+    // plain writes otherwise.
+    std::unique_ptr<JobLink> link;
     // Lines that arrived for the page, and how many its header promised.
     uint32_t linesSeen = 0;
     uint32_t linesDue = 0;
@@ -123,11 +127,13 @@ bool OpenJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* devi
     ZELP_Init_Setting settings{};
     ResolveJobSettings(job, options, *model, &settings);
 
+    state->link = JobLink::Open(job, device, settings.ReadStatus == 1, true);
     ZelpJobIo io{};
     const int jobCopies = options != nullptr && options->copies > 1 ? options->copies : 1;
     io.limits.copies = static_cast<uint64_t>(jobCopies < kMaxCopies ? kMaxCopies / jobCopies : 1);
-    io.printer = ZelpPaceSink(settings, papplPrinterGetDeviceURI(papplJobGetPrinter(job)),
-                              ZelpByteSink{state, WriteToDevice}, &state->pacing);
+    // Paced over the status link where the printer answers, else straight to the device.
+    const ZelpByteSink direct = state->link != nullptr ? state->link->Sink() : ZelpByteSink{state, WriteToDevice, nullptr};
+    io.printer = ZelpPaceSink(settings, papplPrinterGetDeviceURI(papplJobGetPrinter(job)), direct, &state->pacing);
     io.cancel = ZelpCancelTest{state, JobCanceled};
     io.messages = ZelpMessageSink{state, JobMessage};
     state->core = ZelpStartJob(settings, io);
@@ -247,8 +253,10 @@ bool CloseJob(pappl_job_t* job) {
     papplJobSetData(job, nullptr);
     const ZelpJobOutcome outcome = ZelpEndJob(state->core);
     papplDeviceFlush(state->device);
+    // Done once the printer has taken the job and can print it.
+    const bool taken = outcome.printerFailed || state->link == nullptr || state->link->Finish();
     delete state;
-    if (outcome.printerFailed) {
+    if (outcome.printerFailed || !taken) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Writing to the printer failed.");
         return false;
     }

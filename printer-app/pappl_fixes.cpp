@@ -49,8 +49,10 @@ constexpr const char kNoDnssd[] =
 std::mutex g_createLock;
 int g_lastId = 0;
 
-std::mutex g_clientLock;
-std::condition_variable g_clientGone;
+// Never destroyed: a client thread may still be telling it is gone while
+// the main thread, having heard it, exits.
+std::mutex& g_clientLock = *new std::mutex;
+std::condition_variable& g_clientGone = *new std::condition_variable;
 int g_clients = 0;
 
 bool DnssdAvailable() {
@@ -112,10 +114,8 @@ extern "C" void _papplClientDelete(pappl_client_t* client) {
     using Fn = void (*)(pappl_client_t*);
     static const Fn remove = Next<Fn>("_papplClientDelete");
     if (remove != nullptr) remove(client);
-    {
-        std::lock_guard<std::mutex> hold(g_clientLock);
-        --g_clients;
-    }
+    std::lock_guard<std::mutex> hold(g_clientLock);
+    --g_clients;
     g_clientGone.notify_all();
 }
 

@@ -29,6 +29,11 @@
 #   otherwise asks the printer for its state by SNMP before every job and
 #   waits seconds for an answer that a receipt printer without an SNMP
 #   agent never gives.
+# - printer-error-policy=stop-printer: a receipt whose printer went away
+#   in the middle is kept, whole, at the head of the queue, and the queue
+#   stops with the reason, until the shop resumes it (cupsenable); it is
+#   never re-sent in fragments on a timer (retry-job) nor dropped
+#   (abort-job).
 set -euo pipefail
 
 defaults=(cpi-default=17 lpi-default=8 ppi-default=203)
@@ -75,5 +80,5 @@ fi
 
 opts=()
 for d in "${defaults[@]}"; do opts+=(-o "$d"); done
-lpadmin -p "$queue" -E -v "$uri" -m "$ppd" "${opts[@]}"
-echo "queue $queue: $uri, $ppd, ${defaults[*]}"
+lpadmin -p "$queue" -E -v "$uri" -m "$ppd" -o printer-error-policy=stop-printer "${opts[@]}"
+echo "queue $queue: $uri, $ppd, printer-error-policy=stop-printer, ${defaults[*]}"

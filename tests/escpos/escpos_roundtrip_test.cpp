@@ -27,7 +27,7 @@ bool appendTo(void* context, const unsigned char* bytes, size_t count) {
 bool CaptureBands(const std::vector<uint8_t>& bitmap, int64_t lDelta, int32_t cy, uint32_t copies,
                   std::vector<uint8_t>* written) {
     written->clear();
-    ZelpOutput out(ZelpByteSink{written, appendTo}, ZelpMessageSink{nullptr, nullptr});
+    ZelpOutput out(ZelpByteSink{written, appendTo, nullptr}, ZelpMessageSink{nullptr, nullptr});
     ZELP_Init_Setting settings{};
     settings.BlankSpace = 0;  // every row goes out, trailing blank ones too
     SendPageBitmap2Printer(out, settings, copies, bitmap.data(), lDelta, static_cast<int32_t>(lDelta * 8), cy);

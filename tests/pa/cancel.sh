@@ -9,7 +9,7 @@ source "$(dirname "$0")/common.sh"
 init_work pa-cancel
 start_rawprinter "$WORK/raw" 50000
 start_pa
-add_printer slow zelp80 "socket://127.0.0.1:$RAW_PORT"
+add_raw_printer slow zelp80 "socket://127.0.0.1:$RAW_PORT"
 add_printer p80 zelp80
 
 # Thirty tall pages: far more than the socket buffers hold at 50 kB/s.

@@ -146,6 +146,18 @@ add_printer() {
     fail "cannot add printer $1: $(cat "$WORK/add.log")"
 }
 
+# add_raw_printer NAME DRIVER DEVICE-URI: a printer that is never asked for
+# its status, for the raw listener (which never answers, and would see each
+# status query as a connection of its own): it gets its device only once
+# zelp-read-status is off.
+add_raw_printer() {
+  add_printer "$1" "$2"
+  pa modify -d "$1" -o zelp-read-status=off >"$WORK/add.log" 2>&1 &&
+    pa modify -d "$1" -v "$3" >>"$WORK/add.log" 2>&1 ||
+    fail "cannot add printer $1 on $3: $(cat "$WORK/add.log")"
+  rmdir "$WORK/out/$1"
+}
+
 # An ipptool test file for one job, written into $WORK/jobs; prints its
 # path. job_test FORMAT NAME [ATTR=VALUE...]: whole numbers go as
 # integers, the rest as keywords.

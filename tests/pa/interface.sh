@@ -217,7 +217,7 @@ stop_pa
 start_rawprinter "$WORK/raw" 40000
 PA_SERVER_OPTIONS=(-o stream-timeout=2)
 start_pa
-add_printer slow zelp80 "socket://127.0.0.1:$RAW_PORT"
+add_raw_printer slow zelp80 "socket://127.0.0.1:$RAW_PORT"
 "$ZELP_RASTERWRITE" --pattern bars --width 576 --height 1500 -o "$WORK/long.ras" >/dev/null
 "$ZELP_PWGCONVERT" "$WORK/long.ras" "$WORK/long.pwg"
 first=$(job_test image/pwg-raster first)

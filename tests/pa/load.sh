@@ -63,7 +63,7 @@ for ((round = 1; round <= rounds; round++)); do
   for p in 0 1 2 3; do
     start_rawprinter "$WORK/raw/$p"
     raws+=("$RAW_PID")
-    add_printer "p$p" "${models[p]}" "socket://127.0.0.1:$RAW_PORT"
+    add_raw_printer "p$p" "${models[p]}" "socket://127.0.0.1:$RAW_PORT"
   done
   r=$(rss_of "$PA_PID")
   ((r > rss_start)) && rss_start=$r

@@ -15,6 +15,7 @@ constexpr uint8_t kUs = 0x1F;
 constexpr uint8_t kFf = 0x0C;
 constexpr uint8_t kSo = 0x0E;
 constexpr uint8_t kLf = 0x0A;
+constexpr uint8_t kDle = 0x10;
 
 // Bytes of a GS v 0 header before the row data.
 constexpr size_t kBandHeaderSize = 8;
@@ -92,6 +93,8 @@ private:
                 return DecodeGs(c, error);
             case kUs:
                 return DecodeVendor(c, error);
+            case kDle:
+                return DecodeStatusRequest(c, error);
             default:
                 *error = "unknown command byte " + Hex(At(0));
                 return false;
@@ -172,10 +175,43 @@ private:
         return true;
     }
 
+    // DLE EOT n: the printer answers on the spot and prints nothing.
+    bool DecodeStatusRequest(Command* c, std::string* error) {
+        if (!Have(2, "DLE command", error)) return false;
+        if (At(1) != 0x04) {
+            *error = "unknown command DLE " + Hex(At(1));
+            return false;
+        }
+        if (!Have(3, "DLE EOT", error)) return false;
+        if (At(2) < 1 || At(2) > 4) {
+            *error = "DLE EOT n=" + std::to_string(At(2)) + " (1 to 4 expected)";
+            return false;
+        }
+        c->kind = CommandKind::StatusRequest;
+        c->n = At(2);
+        c->size = 3;
+        return true;
+    }
+
+    // GS a n and GS r n: status sent back, nothing printed.
+    bool DecodeStatusCommand(Command* c, std::string* error) {
+        const bool gsA = At(1) == 0x61;
+        if (!Have(3, gsA ? "GS a" : "GS r", error)) return false;
+        c->n = At(2);
+        if (!gsA && c->n != 1 && c->n != 2 && c->n != 49 && c->n != 50) {
+            *error = "GS r n=" + std::to_string(c->n) + " (1, 2, 49 or 50 expected)";
+            return false;
+        }
+        c->kind = gsA ? CommandKind::AutoStatus : CommandKind::TransmitStatus;
+        c->size = 3;
+        return true;
+    }
+
     bool DecodeGs(Command* c, std::string* error) {
         if (!Have(2, "GS command", error)) return false;
         if (At(1) == 0x76) return DecodeBand(c, error);
         if (At(1) == 0x28) return DecodeParen(c, error);
+        if (At(1) == 0x61 || At(1) == 0x72) return DecodeStatusCommand(c, error);
         if (At(1) == 0x50) {
             if (!Have(4, "GS P", error)) return false;
             c->kind = CommandKind::MotionUnits;
@@ -421,6 +457,8 @@ const CommandKind kAllCommandKinds[kCommandKindCount] = {
     CommandKind::GraphicsStore,     CommandKind::GraphicsPrint,
     CommandKind::PrintDensity,      CommandKind::PrintSpeed,
     CommandKind::FeedUnits,         CommandKind::MotionUnits,
+    CommandKind::StatusRequest,     CommandKind::AutoStatus,
+    CommandKind::TransmitStatus,
 };
 
 const char* CommandName(CommandKind kind) {
@@ -447,6 +485,9 @@ const char* CommandName(CommandKind kind) {
         case CommandKind::GraphicsPrint: return "GS ( L fn 50";
         case CommandKind::PrintDensity: return "GS ( K fn 49";
         case CommandKind::PrintSpeed: return "GS ( K fn 50";
+        case CommandKind::StatusRequest: return "DLE EOT";
+        case CommandKind::AutoStatus: return "GS a";
+        case CommandKind::TransmitStatus: return "GS r";
         case CommandKind::FeedUnits: return "ESC J";
         case CommandKind::MotionUnits: return "GS P";
     }
@@ -477,6 +518,9 @@ const char* CommandId(CommandKind kind) {
         case CommandKind::GraphicsPrint: return "gs_paren_l_print";
         case CommandKind::PrintDensity: return "gs_paren_k_density";
         case CommandKind::PrintSpeed: return "gs_paren_k_speed";
+        case CommandKind::StatusRequest: return "dle_eot";
+        case CommandKind::AutoStatus: return "gs_a";
+        case CommandKind::TransmitStatus: return "gs_r";
         case CommandKind::FeedUnits: return "esc_j";
         case CommandKind::MotionUnits: return "gs_p";
     }
@@ -501,6 +545,9 @@ std::string FormatCommand(const Command& c) {
     switch (c.kind) {
         case CommandKind::FeedLines:
         case CommandKind::SetLineSpacing:
+        case CommandKind::StatusRequest:
+        case CommandKind::AutoStatus:
+        case CommandKind::TransmitStatus:
         case CommandKind::FeedUnits:
             std::snprintf(text, sizeof text, "%0*llu %s n=%u", offsetDigits, offset, name, c.n);
             break;

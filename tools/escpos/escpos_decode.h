@@ -6,8 +6,9 @@
 // The decoder knows exactly the commands the filter can send, in each of its
 // image commands (GS v 0; ESC * in 24-dot double density with ESC 3 n, LF
 // and ESC 2; GS ( L store and print), with print density and speed
-// (GS ( K), and the paper feeds and motion units of compact transfer
-// (ESC J, GS P). Anything else is an error: the aim is to catch a filter that
+// (GS ( K), the paper feeds and motion units of compact transfer (ESC J,
+// GS P), and the status requests that print nothing (DLE EOT, GS a, GS r).
+// Anything else is an error: the aim is to catch a filter that
 // writes stray bytes, not to be a general ESC/POS reader.
 #ifndef ZELP_TOOLS_ESCPOS_DECODE_H
 #define ZELP_TOOLS_ESCPOS_DECODE_H
@@ -44,9 +45,12 @@ enum class CommandKind {
     PrintSpeed,         // 1D 28 4B 02 00 32 m              GS ( K fn 50
     FeedUnits,          // 1B 4A n        ESC J n
     MotionUnits,        // 1D 50 x y      GS P x y
+    StatusRequest,      // 10 04 n        DLE EOT n, n 1 to 4 (real-time status)
+    AutoStatus,         // 1D 61 n        GS a n (automatic status back)
+    TransmitStatus,     // 1D 72 n        GS r n, n 1, 2, 49 or 50
 };
 
-constexpr size_t kCommandKindCount = 24;
+constexpr size_t kCommandKindCount = 27;
 
 // Every kind in a fixed order (the order of the enum), for listings.
 extern const CommandKind kAllCommandKinds[kCommandKindCount];
@@ -70,6 +74,7 @@ const char* CommandId(CommandKind kind);
 //   PrintDensity, PrintSpeed: m
 //   FeedUnits: n (vertical motion units)
 //   MotionUnits: a (x), n (y): units of 1/x and 1/y inch, 0 the printer's own
+//   StatusRequest, AutoStatus, TransmitStatus: n
 struct Command {
     CommandKind kind = CommandKind::Initialize;
     size_t offset = 0;  // of the first byte in the stream

@@ -168,6 +168,13 @@ std::string Note(const Command& c, size_t lineSpacing) {
         case CommandKind::PrintSpeed:
             std::snprintf(text, sizeof text, "print speed level %u%s", c.m, c.m == 0 ? " (the printer's own)" : "");
             return at + text;
+        case CommandKind::StatusRequest:
+            return at + "real-time status request n=" + std::to_string(c.n);
+        case CommandKind::AutoStatus:
+            std::snprintf(text, sizeof text, "automatic status back %s (n=0x%02X)", c.n == 0 ? "off" : "on", c.n);
+            return at + text;
+        case CommandKind::TransmitStatus:
+            return at + "status request n=" + std::to_string(c.n);
         case CommandKind::FeedUnits:
             return "";
         case CommandKind::MotionUnits:
