@@ -100,10 +100,17 @@ ZelpByteSink ZelpPaceSink(const ZELP_Init_Setting& settings, const char* deviceU
 
 // --- The printing time in a stream ---
 
-size_t ZelpPrintTime::Read(const unsigned char* bytes, size_t count, double limitSeconds, double* seconds) {
+size_t ZelpPrintTime::FinishCommand(const unsigned char* bytes, size_t count, double* seconds) {
+    size_t i = 0;
+    while (i < count && InCommand()) i += Read(bytes + i, count - i, 0, seconds, true);
+    return i;
+}
+
+size_t ZelpPrintTime::Read(const unsigned char* bytes, size_t count, double limitSeconds, double* seconds,
+                           bool oneStep) {
     double taken = 0;
     size_t i = 0;
-    while (i < count && taken < limitSeconds) {
+    while (i < count && (taken < limitSeconds || (oneStep && i == 0))) {
         if (state_ == State::kData) {
             // Raster data: a dot row's time once its last byte is in.
             const uint64_t span = rowBytes_ > 0 ? rowLeft_ : dataLeft_;
@@ -297,7 +304,8 @@ bool ZelpPacedSink::WriteThrough(void* context, const unsigned char* bytes, size
 bool ZelpPacedSink::Write(const unsigned char* bytes, size_t count) {
     while (count > 0) {
         double seconds = 0;
-        const size_t n = time_.Read(bytes, std::min(count, pieceBytes_), pieceSeconds_, &seconds);
+        size_t n = time_.Read(bytes, std::min(count, pieceBytes_), pieceSeconds_, &seconds);
+        if (wholeCommands_) n += time_.FinishCommand(bytes + n, count - n, &seconds);
         double now = clock_.now(clock_.context);
         double due = DueAt(n, seconds, now);
         while (due > now) {

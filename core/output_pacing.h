@@ -45,8 +45,14 @@ public:
 
     // Reads at most `count` bytes, stopping after the byte that brings the
     // time read to `limitSeconds`; returns the bytes read and adds their
-    // time to *seconds.
-    size_t Read(const unsigned char* bytes, size_t count, double limitSeconds, double* seconds);
+    // time to *seconds. `oneStep` reads at least one byte, or the rest of
+    // a dot row of raster data, whatever the limit.
+    size_t Read(const unsigned char* bytes, size_t count, double limitSeconds, double* seconds,
+                bool oneStep = false);
+    // Reads on to the end of the command begun, at most `count` bytes.
+    size_t FinishCommand(const unsigned char* bytes, size_t count, double* seconds);
+    // Within a command: a cut here would split it.
+    bool InCommand() const { return state_ != State::kCommand; }
 
 private:
     enum class State { kCommand, kHead, kData };
@@ -86,6 +92,9 @@ public:
     // The sink to hand to the job: writes through this object.
     ZelpByteSink Sink() { return ZelpByteSink{this, WriteThrough, FailureThrough}; }
     bool Write(const unsigned char* bytes, size_t count);
+    // Pieces end only where a command ends: for a sink that puts the
+    // printer's status requests between two writes.
+    void KeepCommandsWhole() { wholeCommands_ = true; }
 
 private:
     struct Piece {
@@ -111,6 +120,7 @@ private:
     double linkFree_ = 0;  // the link has carried everything sent
     std::deque<Piece> pieces_;
     size_t piecesBytes_ = 0;
+    bool wholeCommands_ = false;
 };
 
 // The sink a job writes to: `sink` itself, or `sink` paced when the job

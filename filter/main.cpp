@@ -100,6 +100,7 @@ int main(int argc, char* argv[]) {
     // The scheduler names the printer: the job keeps to its pace.
     std::unique_ptr<ZelpPacedSink> pacing;
     const ZelpByteSink printer = ZelpPaceSink(settings, getenv("DEVICE_URI"), device, &pacing);
+    if (pacing != nullptr && listening) pacing->KeepCommandsWhole();
     // Paced, the filter reads no faster than the printer prints: a larger
     // pipe lets the filter before it render the next page meanwhile.
     if (pacing != nullptr) fcntl(fd, F_SETPIPE_SZ, kReadAheadBytes);

@@ -134,6 +134,7 @@ bool OpenJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* devi
     // Paced over the status link where the printer answers, else straight to the device.
     const ZelpByteSink direct = state->link != nullptr ? state->link->Sink() : ZelpByteSink{state, WriteToDevice, nullptr};
     io.printer = ZelpPaceSink(settings, papplPrinterGetDeviceURI(papplJobGetPrinter(job)), direct, &state->pacing);
+    if (state->pacing != nullptr && state->link != nullptr) state->pacing->KeepCommandsWhole();
     io.cancel = ZelpCancelTest{state, JobCanceled};
     io.messages = ZelpMessageSink{state, JobMessage};
     state->core = ZelpStartJob(settings, io);

@@ -208,6 +208,35 @@ TEST(PacedSink, SameBytesNeitherAheadNorLate) {
     }
 }
 
+// For a sink that puts status requests between writes, every piece ends
+// where a command ends: bands of 24 rows with feeds between, written in one
+// piece as the core delivers them.
+TEST(PacedSink, WholeCommandsKeepEveryPieceAtACommandEnd) {
+    Bytes stream;
+    std::vector<size_t> ends;
+    for (int band = 0; band < 40; ++band) {
+        const Bytes head = {0x1D, 0x76, 0x30, 0, 72, 0, 24, 0};
+        stream.insert(stream.end(), head.begin(), head.end());
+        for (int i = 0; i < 72 * 24; ++i) stream.push_back(static_cast<unsigned char>(i % 3 == 0 ? 0x1B : 0x10));
+        ends.push_back(stream.size());
+        stream.insert(stream.end(), {0x1B, 0x4A, 40});
+        ends.push_back(stream.size());
+    }
+    FakeClock clock;
+    Printer printer{&clock, {}, {}};
+    ZelpPace pace;
+    pace.rowsPerSecond = kRowsPerSecond;
+    pace.bufferBytes = 4096;
+    ZelpPacedSink paced(pace, ZelpByteSink{&printer, Printer::Write}, ZelpClock{&clock, FakeClock::Now, FakeClock::WaitUntil});
+    paced.KeepCommandsWhole();
+    ASSERT_TRUE(paced.Write(stream.data(), stream.size()));
+    ASSERT_EQ(printer.got, stream);
+    ASSERT_GT(printer.arrivals.size(), 20u);
+    for (const Arrival& a : printer.arrivals) {
+        EXPECT_TRUE(std::find(ends.begin(), ends.end(), a.bytes) != ends.end()) << "a piece ends at " << a.bytes;
+    }
+}
+
 TEST(PacedSink, AFailedWriteEndsTheJob) {
     FakeClock clock;
     Printer printer{&clock, {}, {}};
