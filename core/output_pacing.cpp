@@ -282,7 +282,7 @@ ZelpClock ZelpSystemClock() {
 
 // --- The paced sink ---
 
-ZelpPacedSink::ZelpPacedSink(const ZelpPace& pace, ZelpByteSink inner, const ZelpClock& clock)
+ZelpPacedSink::ZelpPacedSink(const ZelpPace& pace, const ZelpByteSink& inner, const ZelpClock& clock)
     : pace_(pace), inner_(inner), clock_(clock), time_(pace.rowsPerSecond) {
     // A quarter of the buffer stays free: the head starts a little after
     // the model's, by the time the bytes take to get there.

@@ -87,7 +87,7 @@ ZelpClock ZelpSystemClock();
 // each piece once the printer's model has room for it.
 class ZelpPacedSink {
 public:
-    ZelpPacedSink(const ZelpPace& pace, ZelpByteSink inner, const ZelpClock& clock = ZelpSystemClock());
+    ZelpPacedSink(const ZelpPace& pace, const ZelpByteSink& inner, const ZelpClock& clock = ZelpSystemClock());
 
     // The sink to hand to the job: writes through this object.
     ZelpByteSink Sink() { return ZelpByteSink{this, WriteThrough, FailureThrough}; }

@@ -14,7 +14,7 @@ size_t ZelpResyncBytes(int32_t modelNumber) {
     return static_cast<size_t>(kBandRows) * static_cast<size_t>((headDots + 7) / 8) + 16;
 }
 
-ZelpPrinterLink::ZelpPrinterLink(double now, bool commands, size_t resyncBytes, ZelpLinkTimes times)
+ZelpPrinterLink::ZelpPrinterLink(double now, bool commands, size_t resyncBytes, const ZelpLinkTimes& times)
     : times_(times), commands_(commands), resync_(resyncBytes), deadline_(now + times.answerSeconds), heardAt_(now) {
     if (!commands) probe_ = Probe::kDone;
 }

@@ -70,7 +70,7 @@ public:
     // passed on unchanged: nothing is asked inside it, nor is it probed).
     // `resyncBytes`: the zero bytes that end any command the printer may
     // be in the middle of (ZelpResyncBytes).
-    ZelpPrinterLink(double now, bool commands, size_t resyncBytes, ZelpLinkTimes times = {});
+    ZelpPrinterLink(double now, bool commands, size_t resyncBytes, const ZelpLinkTimes& times = {});
 
     // Requests to send now, ahead of any further job byte; the front end
     // calls it only where a command may begin (never inside one).

@@ -16,7 +16,7 @@
 
 class ZelpOutput {
 public:
-    ZelpOutput(ZelpByteSink sink, ZelpMessageSink messages) : sink_(sink), messages_(messages) {}
+    ZelpOutput(const ZelpByteSink& sink, ZelpMessageSink messages) : sink_(sink), messages_(messages) {}
 
     // Put begins a command (or a run of whole ones); PutMore adds the rest
     // of the command begun, which never goes in a write of its own.
