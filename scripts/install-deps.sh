@@ -19,7 +19,7 @@ driver=(build-essential cmake libcups2-dev libcupsimage2-dev libpng-dev cups-ppd
 tests=(
   libgtest-dev libbenchmark-dev valgrind
   cups cups-client cups-filters ghostscript netpbm
-  clang-tidy cppcheck
+  clang-tidy cppcheck ccache
   pkg-config libpappl-dev libjpeg-dev cups-ipp-utils curl libpam-wrapper iproute2
 )
 # dpkg-buildpackage with debhelper, and lintian; debian/control names the
