@@ -133,7 +133,10 @@ if [ "${1:-}" = --in-root ]; then
     fail "the Printer Application does not answer: $(tail -n 5 /var/log/zelp-printer-app/zelp-printer-app.log)"
   # On the raw printer only once it is never asked for its status (each
   # query would be a connection of its own).
-  zelp-printer-app add -d counter -m zelp80 -v "file://$WORK/counter.prn" >"$WORK/pa-add.log" 2>&1 &&
+  # A folder first (the device a file URI names must exist), the raw
+  # printer once status reading is off.
+  mkdir -p "$WORK/counter-out"
+  zelp-printer-app add -d counter -m zelp80 -v "file://$WORK/counter-out" >"$WORK/pa-add.log" 2>&1 &&
     zelp-printer-app modify -d counter -o zelp-read-status=off >>"$WORK/pa-add.log" 2>&1 &&
     zelp-printer-app modify -d counter -v "socket://127.0.0.1:$RAW_PORT" >>"$WORK/pa-add.log" 2>&1 ||
     fail "zelp-printer-app add failed: $(cat "$WORK/pa-add.log")"
