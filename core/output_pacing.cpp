@@ -59,11 +59,7 @@ int32_t ChosenSpeed(const ZELP_Init_Setting& settings) {
     return 0;
 }
 
-double Now(void* /*context*/) {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
+double Now(void* /*context*/) { return ZelpMonotonicSeconds(); }
 
 void WaitUntil(void* /*context*/, double when) {
     struct timespec ts;
@@ -75,6 +71,12 @@ void WaitUntil(void* /*context*/, double when) {
 }
 
 }  // namespace
+
+double ZelpMonotonicSeconds() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
 
 bool ZelpPaceForJob(const ZELP_Init_Setting& settings, const char* deviceUri, ZelpPace* pace) {
     if (settings.Pacing != 1 || deviceUri == nullptr || deviceUri[0] == '\0') return false;

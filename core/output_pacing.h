@@ -82,6 +82,8 @@ struct ZelpClock {
 
 // CLOCK_MONOTONIC, and clock_nanosleep on it.
 ZelpClock ZelpSystemClock();
+// CLOCK_MONOTONIC now, in seconds: the clock of the printer links too.
+double ZelpMonotonicSeconds();
 
 // A byte sink that passes every byte on to another, in order and whole,
 // each piece once the printer's model has room for it.

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <vector>
 
+#include "output_pacing.h"
 #include "zelp_cancel.h"
 
 namespace {
@@ -32,11 +33,7 @@ constexpr double kCancelGiveUpSeconds = 5.0;
 // How long the backend may take to say whether answers come back.
 constexpr double kSideChannelSeconds = 1.0;
 
-double Now() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
+double Now() { return ZelpMonotonicSeconds(); }
 
 bool IsKind(int fd, bool (*kind)(mode_t)) {
     struct stat st;

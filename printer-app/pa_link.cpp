@@ -19,6 +19,7 @@
 
 #include "drivers.h"
 #include "ipp_options.h"
+#include "output_pacing.h"
 #include "zelp_options.h"
 
 namespace zelp::pa {
@@ -41,11 +42,7 @@ constexpr double kBusySeconds = 5.0;
 // A job whose printer cannot be reached tries again this often.
 constexpr double kUnreachableRetrySeconds = 2.0;
 
-double Now() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
+double Now() { return ZelpMonotonicSeconds(); }
 
 int Milliseconds(double seconds) { return seconds <= 0 ? 0 : static_cast<int>(seconds * 1000) + 1; }
 
